@@ -1,0 +1,91 @@
+// Window objects. A CWnd wraps a window handle it does not own: it either
+// subclasses an existing window (its messages then run through WindowProc and
+// the object's message table before reaching the saved window procedure) or
+// merely wraps the window of a hosted control.
+#pragma once
+
+#include <cstddef>
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include "framework/cmd_target.h"
+
+namespace fw {
+
+class CWnd;
+class COleControlContainer;
+class COleControlSite;
+
+// One entry of a message table: the handler gets the window object and the
+// message's parameters and returns the message's result.
+struct MessageEntry {
+    UINT message;
+    LRESULT (*handler)(CWnd& window, WPARAM wParam, LPARAM lParam);
+};
+
+struct MessageMap {
+    const MessageMap* base;  // consulted when no entry here matches; may be null
+    const MessageEntry* entries;
+    std::size_t count;
+};
+
+class CWnd : public CCmdTarget {
+public:
+    CWnd() = default;
+    ~CWnd() override;
+
+    HWND m_hWnd = nullptr;
+    // The container of the controls this window hosts; owned by the derived
+    // class that installs it.
+    COleControlContainer* m_pCtrlCont = nullptr;
+    // The site of the control this object wraps; owned by the container.
+    COleControlSite* m_pCtrlSite = nullptr;
+
+    // Routes hWnd's messages through this object. Fails when the handle is
+    // not a window or is already wrapped by a window object.
+    BOOL SubclassWindow(HWND hWnd);
+    // Wraps hWnd without changing its window procedure.
+    BOOL Attach(HWND hWnd);
+    // Forgets the handle (the saved window procedure stays in its slot);
+    // returns it.
+    HWND Detach();
+    // Destroys the wrapped window, or the hosted control with its site.
+    virtual BOOL DestroyWindow();
+
+    BOOL SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+    BOOL UpdateWindow();
+
+    // The slot that holds the window procedure saved by SubclassWindow.
+    virtual WNDPROC* GetSuperWndProcAddr();
+    virtual const MessageMap* GetMessageMap() const;
+    // Dispatches through the message table, else hands the message on.
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Hands the message being processed to the saved window procedure (or to
+    // the system's default processing when there is none).
+    LRESULT Default();
+
+    // The hosted control's IUnknown, without a reference for the caller;
+    // null when this object wraps no control.
+    IUnknown* GetControlUnknown() const;
+
+    // The window object that wraps hWnd, or null.
+    static CWnd* FromHandlePermanent(HWND hWnd);
+
+protected:
+    WNDPROC m_pfnSuper = nullptr;
+
+private:
+    struct CurrentMessage {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    friend LRESULT CALLBACK FrameworkWindowProc(HWND, UINT, WPARAM, LPARAM);
+    BOOL Bind(HWND hWnd);
+    CurrentMessage current_{};
+};
+
+LRESULT CALLBACK FrameworkWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace fw

@@ -1,0 +1,149 @@
+// The library's face to the browser: the three exports and the plug-in
+// callbacks they hand out. No exception ever leaves one of them.
+#include "plugin/npapi.h"
+
+#include <string>
+
+#include "plugin/browser_services.h"
+#include "plugin/plugin_instance.h"
+#include "plugin/plugin_window.h"
+
+namespace {
+
+constexpr uint16_t kPluginApiVersion = (NP_VERSION_MAJOR << 8) | NP_VERSION_MINOR;
+
+PluginInstanceData* RecordOf(NPP instance) {
+    return static_cast<PluginInstanceData*>(instance->pdata);
+}
+
+NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], char* argv[],
+                NPSavedData*) try {
+    if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+    auto* record = static_cast<PluginInstanceData*>(BrowserMemAlloc(sizeof(PluginInstanceData)));
+    instance->pdata = record;
+    if (!record) return NPERR_OUT_OF_MEMORY_ERROR;
+    *record = {kDefaultEmbedSize, kDefaultEmbedSize, nullptr};
+    ApplyEmbedArguments(*record, argc, argn, argv);
+    return NPERR_NO_ERROR;
+} catch (...) {
+    return NPERR_GENERIC_ERROR;
+}
+
+NPError NPP_Destroy(NPP instance, NPSavedData**) try {
+    if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+    if (PluginInstanceData* record = RecordOf(instance)) {
+        DetachPluginWindow(*record);
+        BrowserMemFree(record);
+        instance->pdata = nullptr;
+    }
+    return NPERR_NO_ERROR;
+} catch (...) {
+    return NPERR_GENERIC_ERROR;
+}
+
+NPError AttachPluginWindow(PluginInstanceData& record, NPP instance, HWND handle) {
+    record.window = new PluginWindow();
+    if (!record.window->SubclassWindow(handle)) {
+        ::MessageBoxA(nullptr, "SubclassWindow Failed", "Plug-in-test", MB_OK);
+        return NPERR_GENERIC_ERROR;
+    }
+    record.window->CreateControlObjects();
+    record.window->SetInstance(&record, instance);
+    return NPERR_NO_ERROR;
+}
+
+NPError NPP_SetWindow(NPP instance, NPWindow* npWindow) try {
+    if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+    if (!npWindow) return NPERR_GENERIC_ERROR;
+    PluginInstanceData* record = RecordOf(instance);
+    if (!record) return NPERR_GENERIC_ERROR;
+
+    HWND handle = static_cast<HWND>(npWindow->window);
+    if (!handle) {
+        DetachPluginWindow(*record);
+        return NPERR_NO_ERROR;
+    }
+    if (!record->window) {
+        const NPError attached = AttachPluginWindow(*record, instance, handle);
+        if (attached != NPERR_NO_ERROR) return attached;
+    }
+    // The size comes from the page's embed, never from the browser's NPWindow.
+    PluginWindow* window = record->window;
+    if (window->m_hWnd) {
+        window->SetWindowPos(nullptr, 0, 0, record->width, record->height,
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        window->UpdateWindow();
+    }
+    return NPERR_NO_ERROR;
+} catch (...) {
+    return NPERR_GENERIC_ERROR;
+}
+
+NPError NPP_NewStream(NPP instance, NPMIMEType, NPStream*, NPBool, uint16_t* stype) {
+    if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+    if (stype) *stype = NP_ASFILE;
+    return NPERR_NO_ERROR;
+}
+
+NPError NPP_DestroyStream(NPP instance, NPStream*, NPReason) {
+    return instance ? NPERR_NO_ERROR : NPERR_INVALID_INSTANCE_ERROR;
+}
+
+int32_t NPP_WriteReady(NPP, NPStream*) { return 0x0FFFFFFF; }
+
+// The data is discarded: the file arrives whole through NPP_StreamAsFile.
+int32_t NPP_Write(NPP, NPStream*, int32_t, int32_t len, void*) { return len; }
+
+void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) try {
+    if (!instance || !stream || !stream->url) return;
+    PluginInstanceData* record = RecordOf(instance);
+    if (!record || !record->window) return;
+    PluginWindow* window = record->window;
+    std::string fileName = fname ? fname : "";
+    std::string url = stream->url;
+    switch (ClassifyDeliveredFile(url)) {
+    case DeliveredFileKind::PropertyFile: window->OnPropertyFile(fileName, url); break;
+    case DeliveredFileKind::ControlFile: window->OnControlFile(url, fileName); break;
+    case DeliveredFileKind::RequestedFile: window->OnRequestedFile(url, fileName); break;
+    }
+} catch (...) {
+}
+
+void NPP_Print(NPP instance, NPPrint* platformPrint) {
+    if (instance && platformPrint && platformPrint->mode == NP_FULL) {
+        platformPrint->print.fullPrint.pluginPrinted = false;
+    }
+}
+
+}  // namespace
+
+extern "C" NPError WINAPI NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
+    if (!pluginFuncs || pluginFuncs->size < kPluginFuncsMinSize) return NPERR_INVALID_FUNCTABLE_ERROR;
+    pluginFuncs->version = kPluginApiVersion;
+    pluginFuncs->newp = NPP_New;
+    pluginFuncs->destroy = NPP_Destroy;
+    pluginFuncs->setwindow = NPP_SetWindow;
+    pluginFuncs->newstream = NPP_NewStream;
+    pluginFuncs->destroystream = NPP_DestroyStream;
+    pluginFuncs->asfile = NPP_StreamAsFile;
+    pluginFuncs->writeready = NPP_WriteReady;
+    pluginFuncs->write = NPP_Write;
+    pluginFuncs->print = NPP_Print;
+    pluginFuncs->event = nullptr;
+    return NPERR_NO_ERROR;
+}
+
+extern "C" NPError WINAPI NP_Initialize(NPNetscapeFuncs* browserFuncs) {
+    if (!browserFuncs) return NPERR_INVALID_FUNCTABLE_ERROR;
+    SetBrowserFuncs(browserFuncs);
+    if ((browserFuncs->version >> 8) != NP_VERSION_MAJOR) return NPERR_INCOMPATIBLE_VERSION_ERROR;
+    if (browserFuncs->size < kNetscapeFuncsMinSize) return NPERR_INVALID_FUNCTABLE_ERROR;
+    // Control containment needs nothing process-wide beyond the application
+    // object: each PluginWindow brings its own container.
+    return NPERR_NO_ERROR;
+}
+
+extern "C" NPError WINAPI NP_Shutdown() {
+    SetBrowserFuncs(nullptr);
+    return NPERR_NO_ERROR;
+}

@@ -1,0 +1,197 @@
+// The Netscape Plugin API types, codes and function tables as a Windows
+// browser passes them to a plug-in (32-bit ABI). Written from the published
+// interface; the plug-in callbacks and the browser's functions are cdecl, the
+// three library exports WINAPI.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <windows.h>
+
+#define NP_VERSION_MAJOR 0
+#define NP_VERSION_MINOR 6
+
+typedef int16_t NPError;
+typedef int16_t NPReason;
+typedef unsigned char NPBool;
+typedef char* NPMIMEType;
+
+typedef struct _NPP {
+    void* pdata;  // the plug-in's per-instance data
+    void* ndata;  // the browser's per-instance data
+} NPP_t;
+typedef NPP_t* NPP;
+
+typedef struct _NPStream {
+    void* pdata;
+    void* ndata;
+    const char* url;
+    uint32_t end;
+    uint32_t lastmodified;
+    void* notifyData;
+    const char* headers;
+} NPStream;
+
+typedef struct _NPSavedData {
+    int32_t len;
+    void* buf;
+} NPSavedData;
+
+typedef struct _NPRect {
+    uint16_t top;
+    uint16_t left;
+    uint16_t bottom;
+    uint16_t right;
+} NPRect;
+
+typedef enum { NPWindowTypeWindow = 1, NPWindowTypeDrawable } NPWindowType;
+
+typedef struct _NPWindow {
+    void* window;  // HWND on Windows
+    int32_t x;
+    int32_t y;
+    uint32_t width;
+    uint32_t height;
+    NPRect clipRect;
+    NPWindowType type;
+} NPWindow;
+
+typedef struct _NPFullPrint {
+    NPBool pluginPrinted;
+    NPBool printOne;
+    void* platformPrint;
+} NPFullPrint;
+
+typedef struct _NPEmbedPrint {
+    NPWindow window;
+    void* platformPrint;
+} NPEmbedPrint;
+
+typedef struct _NPPrint {
+    uint16_t mode;
+    union {
+        NPFullPrint fullPrint;
+        NPEmbedPrint embedPrint;
+    } print;
+} NPPrint;
+
+#define NP_EMBED 1
+#define NP_FULL 2
+
+#define NP_NORMAL 1
+#define NP_SEEK 2
+#define NP_ASFILE 3
+#define NP_ASFILEONLY 4
+
+#define NPRES_DONE 0
+#define NPRES_NETWORK_ERR 1
+#define NPRES_USER_BREAK 2
+
+#define NPERR_NO_ERROR 0
+#define NPERR_GENERIC_ERROR 1
+#define NPERR_INVALID_INSTANCE_ERROR 2
+#define NPERR_INVALID_FUNCTABLE_ERROR 3
+#define NPERR_MODULE_LOAD_FAILED_ERROR 4
+#define NPERR_OUT_OF_MEMORY_ERROR 5
+#define NPERR_INVALID_PLUGIN_ERROR 6
+#define NPERR_INVALID_PLUGIN_DIR_ERROR 7
+#define NPERR_INCOMPATIBLE_VERSION_ERROR 8
+#define NPERR_INVALID_PARAM 9
+#define NPERR_INVALID_URL 10
+#define NPERR_FILE_NOT_FOUND 11
+#define NPERR_NO_DATA 12
+#define NPERR_STREAM_NOT_SEEKABLE 13
+
+// Plug-in callbacks (cdecl).
+typedef NPError (*NPP_NewProcPtr)(NPMIMEType pluginType, NPP instance, uint16_t mode, int16_t argc,
+                                  char* argn[], char* argv[], NPSavedData* saved);
+typedef NPError (*NPP_DestroyProcPtr)(NPP instance, NPSavedData** save);
+typedef NPError (*NPP_SetWindowProcPtr)(NPP instance, NPWindow* window);
+typedef NPError (*NPP_NewStreamProcPtr)(NPP instance, NPMIMEType type, NPStream* stream,
+                                        NPBool seekable, uint16_t* stype);
+typedef NPError (*NPP_DestroyStreamProcPtr)(NPP instance, NPStream* stream, NPReason reason);
+typedef void (*NPP_StreamAsFileProcPtr)(NPP instance, NPStream* stream, const char* fname);
+typedef int32_t (*NPP_WriteReadyProcPtr)(NPP instance, NPStream* stream);
+typedef int32_t (*NPP_WriteProcPtr)(NPP instance, NPStream* stream, int32_t offset, int32_t len,
+                                    void* buffer);
+typedef void (*NPP_PrintProcPtr)(NPP instance, NPPrint* platformPrint);
+typedef int16_t (*NPP_HandleEventProcPtr)(NPP instance, void* event);
+typedef void (*NPP_URLNotifyProcPtr)(NPP instance, const char* url, NPReason reason,
+                                     void* notifyData);
+
+typedef struct _NPPluginFuncs {
+    uint16_t size;
+    uint16_t version;
+    NPP_NewProcPtr newp;
+    NPP_DestroyProcPtr destroy;
+    NPP_SetWindowProcPtr setwindow;
+    NPP_NewStreamProcPtr newstream;
+    NPP_DestroyStreamProcPtr destroystream;
+    NPP_StreamAsFileProcPtr asfile;
+    NPP_WriteReadyProcPtr writeready;
+    NPP_WriteProcPtr write;
+    NPP_PrintProcPtr print;
+    NPP_HandleEventProcPtr event;
+    NPP_URLNotifyProcPtr urlnotify;
+    void* javaClass;
+    void* getvalue;
+    void* setvalue;
+} NPPluginFuncs;
+
+// Browser functions (cdecl).
+typedef NPError (*NPN_GetURLProcPtr)(NPP instance, const char* url, const char* window);
+typedef NPError (*NPN_PostURLProcPtr)(NPP instance, const char* url, const char* window,
+                                      uint32_t len, const char* buf, NPBool file);
+typedef NPError (*NPN_RequestReadProcPtr)(NPStream* stream, void* rangeList);
+typedef NPError (*NPN_NewStreamProcPtr)(NPP instance, NPMIMEType type, const char* window,
+                                        NPStream** stream);
+typedef int32_t (*NPN_WriteProcPtr)(NPP instance, NPStream* stream, int32_t len, void* buffer);
+typedef NPError (*NPN_DestroyStreamProcPtr)(NPP instance, NPStream* stream, NPReason reason);
+typedef void (*NPN_StatusProcPtr)(NPP instance, const char* message);
+typedef const char* (*NPN_UserAgentProcPtr)(NPP instance);
+typedef void* (*NPN_MemAllocProcPtr)(uint32_t size);
+typedef void (*NPN_MemFreeProcPtr)(void* ptr);
+typedef uint32_t (*NPN_MemFlushProcPtr)(uint32_t size);
+typedef void (*NPN_ReloadPluginsProcPtr)(NPBool reloadPages);
+typedef void* (*NPN_GetJavaEnvProcPtr)(void);
+typedef void* (*NPN_GetJavaPeerProcPtr)(NPP instance);
+typedef NPError (*NPN_GetURLNotifyProcPtr)(NPP instance, const char* url, const char* window,
+                                           void* notifyData);
+typedef NPError (*NPN_PostURLNotifyProcPtr)(NPP instance, const char* url, const char* window,
+                                            uint32_t len, const char* buf, NPBool file,
+                                            void* notifyData);
+
+typedef struct _NPNetscapeFuncs {
+    uint16_t size;
+    uint16_t version;
+    NPN_GetURLProcPtr geturl;
+    NPN_PostURLProcPtr posturl;
+    NPN_RequestReadProcPtr requestread;
+    NPN_NewStreamProcPtr newstream;
+    NPN_WriteProcPtr write;
+    NPN_DestroyStreamProcPtr destroystream;
+    NPN_StatusProcPtr status;
+    NPN_UserAgentProcPtr uagent;
+    NPN_MemAllocProcPtr memalloc;
+    NPN_MemFreeProcPtr memfree;
+    NPN_MemFlushProcPtr memflush;
+    NPN_ReloadPluginsProcPtr reloadplugins;
+    NPN_GetJavaEnvProcPtr getJavaEnv;
+    NPN_GetJavaPeerProcPtr getJavaPeer;
+    NPN_GetURLNotifyProcPtr geturlnotify;
+    NPN_PostURLNotifyProcPtr posturlnotify;
+} NPNetscapeFuncs;
+
+// The least size either side accepts: the plug-in table up to and including
+// `event`, the browser table up to and including `memflush` (44 and 48 bytes
+// in the 32-bit ABI).
+constexpr uint16_t kPluginFuncsMinSize = offsetof(NPPluginFuncs, event) + sizeof(void*);
+constexpr uint16_t kNetscapeFuncsMinSize = offsetof(NPNetscapeFuncs, memflush) + sizeof(void*);
+#if !defined(_WIN64)
+static_assert(kPluginFuncsMinSize == 44 && kNetscapeFuncsMinSize == 48);
+#endif
+
+// The library's exports.
+typedef NPError(WINAPI* NP_GetEntryPointsFunc)(NPPluginFuncs* pluginFuncs);
+typedef NPError(WINAPI* NP_InitializeFunc)(NPNetscapeFuncs* browserFuncs);
+typedef NPError(WINAPI* NP_ShutdownFunc)(void);

@@ -1,0 +1,37 @@
+// PluginWindow takes over the window the browser gives an instance: it
+// subclasses the browser's handle, owns the instance's control container and
+// its ControlWindow, and receives every file the browser delivers.
+#pragma once
+
+#include <string>
+
+#include "framework/wnd.h"
+#include "plugin/npapi.h"
+
+class ControlWindow;
+struct PluginInstanceData;
+
+class PluginWindow : public fw::CWnd {
+public:
+    PluginWindow();
+    // The owned objects are gone by now (DestroyControlObjects).
+    ~PluginWindow() override;
+
+    NPP instance = nullptr;
+    ControlWindow* controlWindow = nullptr;        // owned
+    PluginInstanceData* instanceData = nullptr;    // not owned: it owns us
+
+    // Creates the container, then the (empty) ControlWindow.
+    void CreateControlObjects();
+    void SetInstance(PluginInstanceData* record, NPP npp);
+    // Stops and destroys the control, then the container.
+    void DestroyControlObjects();
+
+    // Delivered files, forwarded to the ControlWindow; ignored when there is
+    // none (the instance's subclassing failed).
+    void OnPropertyFile(std::string fileName, std::string url);
+    void OnControlFile(std::string url, std::string fileName);
+    void OnRequestedFile(std::string url, std::string fileName);
+
+    const fw::MessageMap* GetMessageMap() const override;
+};
