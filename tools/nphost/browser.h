@@ -1,0 +1,150 @@
+// A small NPAPI browser for tests and for the command line: it hands the
+// plug-in the browser's function table, keeps instances with real windows,
+// answers NPN_GetURL with local files and delivers them in the browser's
+// stream order (NPP_NewStream, NPP_WriteReady/NPP_Write, NPP_StreamAsFile,
+// NPP_DestroyStream). Every call in either direction is logged.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "plugin/npapi.h"
+#include "plugin_module.h"
+
+namespace nphost {
+
+// When NPN_GetURL's file arrives: later, from the browser's loop (what
+// browsers do), or at once from inside the call.
+enum class Delivery { Later, Immediate };
+
+// How the browser answers a URL: the local file, delivered under a URL (the
+// requested one, or another for a redirection).
+struct Answer {
+    std::string deliveredUrl;
+    std::string localFile;
+};
+
+class Browser;
+
+class Instance {
+public:
+    Instance(Browser& browser, HWND pageWindow, int id);
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+    ~Instance();
+
+    NPP npp() { return &npp_; }
+    // The browser's window for the plug-in area, and its own window procedure.
+    HWND window() const { return window_; }
+    static WNDPROC BrowserWindowProcedure();
+    // Messages the browser's own procedure received (it sees them again once
+    // the plug-in gives the window back).
+    int browserProcedureMessages() const { return browserMessages_; }
+
+    NPError New(const std::vector<std::pair<std::string, std::string>>& arguments,
+                const char* mimeType = "application/x-object-property-file");
+    // Hands the plug-in the browser's window (or, with null, takes it away).
+    NPError SetWindow(HWND window);
+    NPError SetWindow() { return SetWindow(window_); }
+    NPError Destroy();
+    bool alive() const { return alive_; }
+
+    // Delivers `localFile` under `url` in the browser's stream order.
+    void Deliver(const std::string& url, const std::string& localFile);
+
+private:
+    friend class Browser;
+    static LRESULT CALLBACK PluginAreaProc(HWND, UINT, WPARAM, LPARAM);
+
+    Browser& browser_;
+    NPP_t npp_{};
+    HWND window_ = nullptr;
+    int id_;
+    bool alive_ = false;
+    int browserMessages_ = 0;
+};
+
+class Browser {
+public:
+    // The module's entry points are not called until Initialize.
+    explicit Browser(PluginModule& module);
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+    // Destroys the instances still alive and shuts the plug-in down.
+    ~Browser();
+
+    // NP_GetEntryPoints, then NP_Initialize, with full-size tables.
+    NPError Initialize();
+    NPError Shutdown();
+    NPPluginFuncs& pluginFuncs() { return pluginFuncs_; }
+    NPNetscapeFuncs& browserFuncs() { return browserFuncs_; }
+
+    // A new instance with a browser window of the given size in the page.
+    Instance& NewInstance(int width = 300, int height = 200);
+
+    // How NPN_GetURL is answered.
+    Delivery delivery = Delivery::Later;
+    void Serve(const std::string& url, const std::string& localFile);
+    void ServeAs(const std::string& url, const std::string& deliveredUrl,
+                 const std::string& localFile);
+    // Consulted for URLs without a Serve entry; no answer means the browser
+    // cannot fetch the URL (nothing is ever delivered for it).
+    std::function<std::optional<Answer>(const std::string& url)> resolver;
+
+    // Delivers the files of NPN_GetURL requests made in Later mode, and
+    // dispatches the window messages waiting. Returns how many were delivered.
+    int RunPending();
+    // Dispatches window messages for about `milliseconds`.
+    void PumpMessages(DWORD milliseconds);
+
+    // Every URL the plug-in asked for, in order.
+    const std::vector<std::string>& requestedUrls() const { return requestedUrls_; }
+    // Every call in either direction: "-> NPP_New ...", "<- NPN_GetURL ...".
+    const std::vector<std::string>& log() const { return log_; }
+    void ClearLog() { log_.clear(); }
+    // Echo each log line to stdout as it happens, with a time stamp.
+    bool echoLog = false;
+
+    // Browser memory: blocks handed out and not freed; refuse the next ones.
+    int liveAllocations() const { return liveAllocations_; }
+    bool refuseMemory = false;
+
+    void Log(std::string line);
+
+private:
+    friend class Instance;
+    struct PendingFetch {
+        Instance* instance;
+        std::string url;
+    };
+    static NPError GetURL(NPP npp, const char* url, const char* target);
+    static void* MemAlloc(uint32_t size);
+    static void MemFree(void* pointer);
+    static uint32_t MemFlush(uint32_t size);
+    static Browser* Current();
+
+    std::optional<Answer> Lookup(const std::string& url) const;
+    void Fetch(Instance& instance, const std::string& url);
+    void Forget(Instance& instance);
+
+    PluginModule& module_;
+    NPPluginFuncs pluginFuncs_{};
+    NPNetscapeFuncs browserFuncs_{};
+    bool initialized_ = false;
+    HWND page_ = nullptr;
+    std::vector<std::unique_ptr<Instance>> instances_;
+    std::map<std::string, Answer> served_;
+    std::deque<PendingFetch> pending_;
+    std::vector<std::string> requestedUrls_;
+    std::vector<std::string> log_;
+    int liveAllocations_ = 0;
+    DWORD startTime_ = ::GetTickCount();
+};
+
+}  // namespace nphost
