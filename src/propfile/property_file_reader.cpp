@@ -1,0 +1,72 @@
+#include "propfile/property_file_reader.h"
+
+#include <array>
+
+#include "framework/unique_resource.h"
+#include "propfile/ansi_text.h"
+#include "propfile/header_value.h"
+#include "propfile/ole_error.h"
+#include "propfile/property_file_layout.h"
+#include "propfile/storage_file.h"
+
+using propfile::HeaderField;
+using propfile::HeaderValueKind;
+
+namespace {
+
+// The value of the stream `key` of the file's current storage; "" when the
+// stream is missing or unreadable.
+std::string ReadTextValue(CStorageFile& file, const char* key) {
+    std::array<char, propfile::kValueReadLimit> buffer;
+    const UINT count = file.ReadValue(key, reinterpret_cast<BYTE*>(buffer.data()),
+                                      static_cast<UINT>(buffer.size()));
+    return propfile::ValueFromBytes(buffer.data(), count);
+}
+
+void StoreHeaderValue(const HeaderField& field, std::string value, COCXInfo& info) {
+    switch (field.kind) {
+    case HeaderValueKind::text:
+        info.*field.text = std::move(value);
+        break;
+    case HeaderValueKind::integer:
+        info.*field.number = propfile::ParseHeaderInteger(value);
+        break;
+    case HeaderValueKind::flag:
+        info.*field.number = propfile::ParseHeaderFlag(value) ? TRUE : FALSE;
+        break;
+    }
+}
+
+}  // namespace
+
+BOOL CPropertyFileReader::ReadPropertyFile(const std::string& path, COCXInfo& info) {
+    // The storage walk reports refusals as OleError; they end the read here.
+    // The file's destructor releases whatever the walk still held.
+    try {
+        CStorageFile file;
+        file.Open(path);
+        info.browserVersion = ReadTextValue(file, propfile::kBrowserVersionStream);
+        file.EnterStorage(propfile::kHeaderSection);
+        for (const HeaderField& field : propfile::kHeaderFields) {
+            StoreHeaderValue(field, ReadTextValue(file, field.key), info);
+        }
+        file.LeaveStorage();
+        file.EnterStorage(propfile::kObjectPropertySection);
+        const BOOL result = ReadControlClass(file.currentStorage(), info);
+        file.LeaveStorage();
+        file.LeaveStorage();
+        return result;
+    } catch (const propfile::OleError&) {
+        return FALSE;
+    }
+}
+
+BOOL CPropertyFileReader::ReadControlClass(IStorage* storage, COCXInfo& info) {
+    CLSID id = CLSID_NULL;
+    if (!ReadStorageClassId(storage, id)) return FALSE;
+    info.clsid = id;
+    fw::UniqueCoTaskString text;
+    if (FAILED(::StringFromCLSID(id, text.put())) || !text) return FALSE;
+    info.clsidText = propfile::NarrowToAnsi(text.get());
+    return TRUE;
+}

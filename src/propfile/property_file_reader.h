@@ -1,0 +1,27 @@
+// CPropertyFileReader: copies the header values and the control's class
+// identifier of an object property file into a control information record.
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+#include <objidl.h>
+
+#include "framework/cmd_target.h"
+#include "propfile/ocx_info.h"
+
+class CPropertyFileReader : public fw::CObject {
+public:
+    // Reads the file at `path` (ANSI) into the freshly constructed `info`.
+    // TRUE when the header values and the class identifier were read. A file
+    // that cannot be opened, lacks "Header Section" or "Object Property
+    // Section", or refuses a commit gives FALSE; `info` then keeps what was
+    // read before. Missing or unreadable values give "", 0 or FALSE.
+    BOOL ReadPropertyFile(const std::string& path, COCXInfo& info);
+
+    // Reads the class identifier of `storage` into `info.clsid` and its
+    // braced text into `info.clsidText`. FALSE leaves `clsid` untouched when
+    // the identifier cannot be read, and `clsidText` untouched when it cannot
+    // be put into text.
+    BOOL ReadControlClass(IStorage* storage, COCXInfo& info);
+};
