@@ -1,6 +1,7 @@
 #include "propfile/storage_file.h"
 
 #include "propfile/ansi_text.h"
+#include "propfile/compound_file_check.h"
 #include "propfile/ole_error.h"
 
 using Microsoft::WRL::ComPtr;
@@ -16,6 +17,8 @@ CStorageFile::~CStorageFile() {
 
 BOOL CStorageFile::Open(const std::string& path) {
     if (isOpen_ || currentStorage_) return FALSE;
+    // A damaged file can send the platform's storage code into an endless loop.
+    if (!propfile::FileHasSoundCompoundStructure(path)) throw OleError(STG_E_DOCFILECORRUPT);
     const std::wstring widePath = WidenAnsi(path);
     ComPtr<IStorage> root;
     HRESULT status = ::StgOpenStorage(widePath.c_str(), nullptr, kReadWriteStorageMode, nullptr,

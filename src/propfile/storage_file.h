@@ -38,7 +38,9 @@ public:
 
     // Opens the compound file at `path` (ANSI) read-write, or read-only when
     // that is refused, and stands at its root. Throws OleError with the status
-    // of the read-only attempt when both are refused; the object stays Closed.
+    // of the read-only attempt when both are refused, or STG_E_DOCFILECORRUPT
+    // when its sector chains or directory tree are broken (see
+    // compound_file_check.h); the object stays Closed then.
     // Returns FALSE, changing nothing, when the object is not Closed.
     BOOL Open(const std::string& path);
 
