@@ -186,13 +186,6 @@ TEST(StorageFileValueTest, ReadsAtMostMaxBytesAndNothingBeyondThem) {
     }
 }
 
-TEST_F(StorageFileTest, ReadValueOnAClosedObjectReadsNothing) {
-    CStorageFile file;
-    BYTE buffer[4] = {7, 7, 7, 7};
-    EXPECT_EQ(0u, file.ReadValue("here", buffer, sizeof buffer));
-    EXPECT_EQ(7, buffer[0]);
-}
-
 TEST_F(StorageFileTest, TheOpenStreamReadsFromItsFirstByte) {
     const std::string state = "saved state of the control, 0123456789";
     ASSERT_EQ(S_OK, opftool::WriteCompoundFile(
@@ -240,11 +233,6 @@ TEST_F(StorageFileTest, DestructionReleasesEverythingStillHeld) {
         }
         EXPECT_TRUE(CanOpenExclusively(path_));
     }
-}
-
-TEST(ReadStorageClassIdTest, NullStorageGivesFalse) {
-    CLSID id = CLSID_NULL;
-    EXPECT_FALSE(ReadStorageClassId(nullptr, id));
 }
 
 }  // namespace
