@@ -10,21 +10,16 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "class_id_text.h"
 #include "framework/unique_resource.h"
 #include "install/control_registry_entry.h"
 
 namespace {
 
+using test::ClassIdText;
+
 constexpr int kDecoys = 10000;
 constexpr int kRounds = 20;
-
-std::string ClassIdText(const CLSID& clsid) {
-    wchar_t wide[40];
-    ::StringFromGUID2(clsid, wide, 40);
-    char text[40];
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
-}
 
 // A fresh class id whose first field is `first`, so that its key sorts where
 // the benchmark wants it.

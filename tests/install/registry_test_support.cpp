@@ -39,14 +39,6 @@ CLSID NewClassId() {
     return clsid;
 }
 
-std::string ClassIdText(const CLSID& clsid) {
-    wchar_t wide[40];
-    ::StringFromGUID2(clsid, wide, 40);
-    char text[40];
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
-}
-
 std::string Lowercase(std::string text) {
     for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
     return text;

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include "class_id_text.h"
 #include "framework/unique_resource.h"
 
 namespace test {
@@ -20,8 +21,6 @@ namespace test {
 std::string FixturePath(const std::string& fileName);
 
 CLSID NewClassId();
-// Brace-enclosed GUID text in upper case, as the OLE conversion writes it.
-std::string ClassIdText(const CLSID& clsid);
 std::string Lowercase(std::string text);
 
 // What to write under HKEY_CLASSES_ROOT\CLSID\<key name>.
