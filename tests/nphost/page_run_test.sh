@@ -5,6 +5,8 @@
 # valid PNG of the page's size; a page that cannot be read, an embed without
 # src and a DLL that is no plug-in end with a message and a non-zero status.
 #
+# A server that never answers is given up on after the host's timeout.
+#
 #   page_run_test.sh SOURCE_DIR NPHOST_EXE OPFTOOL_EXE
 set -uo pipefail
 source_dir=$1
@@ -14,8 +16,9 @@ wine_run=$source_dir/scripts/wine-run
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY
 work=$(mktemp -d)
 server_pid=
+silent_pid=
 cleanup() {
-    if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; fi
+    for pid in $server_pid $silent_pid; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -127,6 +130,26 @@ fi
 nphost "http://127.0.0.1:1/page.html" --run-for 0
 [ $? != 0 ] && grep -q "cannot read the page http://127.0.0.1:1/page.html" "$work/err" ||
     fail "an unreachable server was not reported: $(cat "$work/err")"
+
+# A server that accepts and never answers: the wait ends by itself.
+python3 - >"$work/silent-port" 2>/dev/null <<'PY' &
+import socket, time
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(5)
+print(listener.getsockname()[1], flush=True)
+held = []
+while True:
+    held.append(listener.accept())
+PY
+silent_pid=$!
+for _ in $(seq 100); do [ -s "$work/silent-port" ] && break; sleep 0.1; done
+silent_port=$(cat "$work/silent-port")
+nphost "http://127.0.0.1:$silent_port/page.html" --run-for 0
+status=$?
+kill "$silent_pid" 2>/dev/null; wait "$silent_pid" 2>/dev/null
+[ $status != 0 ] && [ $status != 124 ] && grep -q "cannot read the page" "$work/err" ||
+    fail "a server that never answers was not given up on (status $status)"
 
 # --- what cannot be shown ---------------------------------------------------------
 nphost "$(winpath "$work/no-such-page.html")" --run-for 0

@@ -120,10 +120,13 @@ void Instance::Deliver(const std::string& url, const std::string& localFile) {
     }
     std::size_t offset = 0;
     while (offset < content.size()) {
+        browser_.Log("-> NPP_WriteReady #" + std::to_string(id_));
         const int32_t ready = browser_.pluginFuncs_.writeready(&npp_, &stream);
         if (ready <= 0) break;
         const int32_t chunk =
             static_cast<int32_t>(std::min<std::size_t>(content.size() - offset, ready));
+        browser_.Log("-> NPP_Write #" + std::to_string(id_) + " offset " + std::to_string(offset) +
+                     " length " + std::to_string(chunk));
         const int32_t taken = browser_.pluginFuncs_.write(&npp_, &stream, static_cast<int32_t>(offset),
                                                           chunk, content.data() + offset);
         if (taken <= 0) break;

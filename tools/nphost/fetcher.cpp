@@ -65,19 +65,47 @@ std::string Fetcher::NewLocalFile(const std::string& url) {
     return name;
 }
 
-FetchResult Fetcher::Download(const std::string& url) {
-    UniqueInternet session(::InternetOpenA("nphost", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session) return Failure("the internet client did not start: " + SystemMessage(::GetLastError()));
+// Every wait of a request is bounded: the platform's connect, send and
+// receive waits are set on the request handle itself.
+static void BoundWaits(HINTERNET handle) {
     DWORD timeout = kFetchTimeoutMs;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                          INTERNET_OPTION_SEND_TIMEOUT}) {
-        ::InternetSetOptionA(session.get(), option, &timeout, sizeof timeout);
+        ::InternetSetOptionA(handle, option, &timeout, sizeof timeout);
     }
+}
+
+FetchResult Fetcher::Download(const std::string& url) {
     const std::string target = url.substr(0, url.find('#'));
-    UniqueInternet request(::InternetOpenUrlA(
-        session.get(), target.c_str(), nullptr, 0,
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI, 0));
+    char host[256] = {};
+    std::vector<char> path(target.size() + 1);
+    std::vector<char> query(target.size() + 1);
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    parts.lpszExtraInfo = query.data();
+    parts.dwExtraInfoLength = static_cast<DWORD>(query.size());
+    if (!::InternetCrackUrlA(target.c_str(), 0, 0, &parts)) return Failure("not a valid URL");
+    const std::string object = std::string(path.data()) + query.data();
+    UniqueInternet session(::InternetOpenA("nphost", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) return Failure("the internet client did not start: " + SystemMessage(::GetLastError()));
+    BoundWaits(session.get());
+    UniqueInternet connection(::InternetConnectA(session.get(), host, parts.nPort, nullptr, nullptr,
+                                                 INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return Failure(SystemMessage(::GetLastError()));
+    BoundWaits(connection.get());
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
+                        (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+    UniqueInternet request(::HttpOpenRequestA(connection.get(), "GET", object.empty() ? "/" : object.c_str(),
+                                              nullptr, nullptr, nullptr, flags, 0));
     if (!request) return Failure(SystemMessage(::GetLastError()));
+    BoundWaits(request.get());
+    if (!::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
+        return Failure(SystemMessage(::GetLastError()));
+    }
 
     DWORD status = 0;
     DWORD statusSize = sizeof status;
@@ -93,7 +121,9 @@ FetchResult Fetcher::Download(const std::string& url) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return Failure("cannot write " + localFile + ": " + SystemMessage(::GetLastError()));
     char buffer[16384];
+    const DWORD started = ::GetTickCount();
     for (;;) {
+        if (::GetTickCount() - started > kDownloadLimitMs) return Failure("the download took too long");
         DWORD read = 0;
         if (!::InternetReadFile(request.get(), buffer, sizeof buffer, &read)) {
             return Failure("download broken off: " + SystemMessage(::GetLastError()));

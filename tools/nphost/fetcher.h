@@ -2,7 +2,8 @@
 // into a local file. file: URLs are answered with the file itself; http:
 // (and https:) URLs are downloaded through the platform's internet client
 // (WinINet) into a directory of temporary files that the Fetcher owns and
-// empties when it goes. Every network wait is bounded by kFetchTimeoutMs.
+// empties when it goes. Every network wait is bounded by kFetchTimeoutMs,
+// and a whole download by kDownloadLimitMs.
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@
 namespace nphost {
 
 inline constexpr unsigned long kFetchTimeoutMs = 15000;
+inline constexpr unsigned long kDownloadLimitMs = 120000;
 
 struct FetchResult {
     bool ok = false;
