@@ -28,6 +28,7 @@ const EmbedCase kEmbedCases[] = {
     {"blanks around =, newlines between attributes, self-closing",
      "<embed\n  src = \"a.opf\"\n\twidth\t=\t5 />", {{{"src", "a.opf"}, {"width", "5"}}}},
     {"attribute without value", R"(<embed hidden src=a.opf>)", {{{"hidden", ""}, {"src", "a.opf"}}}},
+    {"a value without a name is dropped", R"(<embed ="x" src=a.opf>)", {{{"src", "a.opf"}}}},
     {"a repeated attribute keeps its first value", R"(<embed src=a.opf SRC=b.opf>)",
      {{{"src", "a.opf"}}}},
     {"embeds inside comments are ignored",

@@ -39,12 +39,12 @@ inline void CloseInternet(HINTERNET handle) { ::InternetCloseHandle(handle); }
 inline void CloseFile(HANDLE handle) {
     if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
 }
-inline void ReleaseScreenDc(HDC dc) { ::DeleteDC(dc); }
+inline void DeleteMemoryDc(HDC dc) { ::DeleteDC(dc); }
 inline void DeleteGdiObject(HGDIOBJ object) { ::DeleteObject(object); }
 }  // namespace detail
 
 using UniqueInternet = UniqueHandle<HINTERNET, detail::CloseInternet>;
-using UniqueMemoryDc = UniqueHandle<HDC, detail::ReleaseScreenDc>;
+using UniqueMemoryDc = UniqueHandle<HDC, detail::DeleteMemoryDc>;
 using UniqueGdiObject = UniqueHandle<HGDIOBJ, detail::DeleteGdiObject>;
 
 // A file handle; CreateFile's INVALID_HANDLE_VALUE counts as empty.

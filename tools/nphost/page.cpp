@@ -96,7 +96,7 @@ std::size_t ReadAttributes(const std::string& html, std::size_t at, Embed& embed
                 value = html.substr(valueStart, at - valueStart);
             }
         }
-        if (!embed.Get(name)) embed.attributes.emplace_back(name, DecodeEntities(value));
+        if (!name.empty() && !embed.Get(name)) embed.attributes.emplace_back(name, DecodeEntities(value));
     }
     return std::string::npos;
 }

@@ -148,8 +148,11 @@ int ShowPage(const PageOptions& options, PluginModule& module, const std::vector
             Complain("the plug-in refused embed " + std::to_string(i + 1));
             return 1;
         }
-        instance.SetWindow();
         instances.push_back(&instance);
+        if (instance.SetWindow() != NPERR_NO_ERROR) {
+            Complain("the plug-in refused the window of embed " + std::to_string(i + 1));
+            return 1;
+        }
     }
     for (std::size_t i = 0; i < embeds.size(); ++i) {
         if (auto answer = session.Answer(*embeds[i].Get("src"))) {
