@@ -42,6 +42,14 @@ std::wstring FirstLineOf(const wchar_t* path) {
     return wide;
 }
 
+// The log text of a string argument: a null BSTR (which coercion would turn
+// into an empty string) is written "<null>".
+std::string StringArgText(const DISPPARAMS* params, UINT position, const VARIANT& converted) {
+    const VARIANT* arg = PositionalArg(params, position);
+    if (arg && arg->vt == VT_BSTR && !arg->bstrVal) return Narrow(nullptr);
+    return Narrow(converted.bstrVal ? converted.bstrVal : L"");
+}
+
 bool IsGet(WORD flags) { return flags & DISPATCH_PROPERTYGET; }
 bool IsPut(WORD flags) { return flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF); }
 
@@ -161,7 +169,8 @@ HRESULT TestControl::CallOnGetUrlAsFile(DISPPARAMS* params) {
     if (FAILED(hr = ArgAs(params, 0, VT_BSTR, file)) || FAILED(hr = ArgAs(params, 1, VT_BSTR, unused)) ||
         FAILED(hr = ArgAs(params, 2, VT_I4, id)) || FAILED(hr = ArgAs(params, 3, VT_I2, reserved)))
         return hr;
-    Log("OnGetUrlAsFile", Narrow(file->bstrVal) + "|" + Narrow(unused->bstrVal) + "|" +
+    Log("OnGetUrlAsFile", StringArgText(params, 0, *file.get()) + "|" +
+                              StringArgText(params, 1, *unused.get()) + "|" +
                               std::to_string(id->lVal) + "|" + std::to_string(reserved->iVal));
     firstLine_ = FirstLineOf(file->bstrVal);
     Invalidate();
@@ -173,7 +182,8 @@ HRESULT TestControl::CallOnNewControlStateChanged(DISPPARAMS* params) {
     HRESULT hr = S_OK;
     if (FAILED(hr = ArgAs(params, 0, VT_BSTR, classId)) || FAILED(hr = ArgAs(params, 1, VT_I2, state)))
         return hr;
-    Log("OnNewControlStateChanged", Narrow(classId->bstrVal) + " " + std::to_string(state->iVal));
+    Log("OnNewControlStateChanged",
+        StringArgText(params, 0, *classId.get()) + " " + std::to_string(state->iVal));
     return S_OK;
 }
 

@@ -11,6 +11,8 @@
 #include <wrl/client.h>
 
 #include "event_recorder.h"
+#include "fake_site.h"
+#include "install/control_registry_entry.h"
 #include "test_control_support.h"
 
 namespace test_controls {
@@ -19,6 +21,8 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 std::wstring Wide(const char* text) { return std::wstring(text, text + std::strlen(text)); }
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 std::wstring LibraryIdText(const VariantInfo& info) {
     std::wstring text = Wide(info.clsidText);
@@ -213,6 +217,9 @@ TEST_P(RegistrationTest, RegistersCreatesAndLeavesNoTrace) {
         EXPECT_EQ(LibraryIdText(info), DefaultValue(classKey + L"\\TypeLib"));
         EXPECT_TRUE(KeyExists(libraryKey));
 
+        EXPECT_EQ(info.productVersion, ControlRegistryEntry::GetProductVersion(Narrow(info.dllPath)));
+        EXPECT_TRUE(ControlRegistryEntry().IsInstalled(info.clsid, info.productVersion));
+
         ComPtr<IUnknown> object;
         HRESULT created = ::CoCreateInstance(info.clsid, nullptr, CLSCTX_INPROC_SERVER,
                                              IID_PPV_ARGS(&object));
@@ -337,6 +344,76 @@ TEST_F(ControlTest, FireRequestArgsSendsTheGivenCountInAutomationOrder) {
     ASSERT_EQ(2u, sink.events()[2].args.size());
     EXPECT_EQ(20, sink.events()[2].args[0].lVal);
     EXPECT_EQ(10, sink.events()[2].args[1].lVal);
+}
+
+// ---- In-place activation -------------------------------------------------
+
+void DestroyWindowHandle(HWND window) { ::DestroyWindow(window); }
+using UniqueWindow = fw::UniqueResource<HWND, DestroyWindowHandle>;
+
+class ActivationTest : public ControlTest, public testing::WithParamInterface<bool> {};
+
+// The activation and teardown that containers perform, against a site that
+// offers IOleInPlaceSiteEx or only IOleInPlaceSite.
+TEST_P(ActivationTest, ActivatesInPlaceInItsOwnChildWindowAndGoesAgain) {
+    const bool offerEx = GetParam();
+    Create(Variant::basic);
+    UniqueWindow parent(::CreateWindowExW(0, L"STATIC", L"page", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                          0, 640, 480, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(parent);
+    FakeSite site(parent.get(), offerEx);
+    ComPtr<IOleObject> object;
+    ComPtr<IPersistStreamInit> persist;
+    ComPtr<IOleInPlaceObject> inPlace;
+    ASSERT_EQ(S_OK, dispatch_.As(&object));
+    ASSERT_EQ(S_OK, dispatch_.As(&persist));
+    ASSERT_EQ(S_OK, dispatch_.As(&inPlace));
+
+    ASSERT_EQ(S_OK, object->SetClientSite(&site));
+    ASSERT_EQ(S_OK, persist->InitNew());
+    SIZEL extent{2540, 2540};
+    ASSERT_EQ(S_OK, object->SetExtent(DVASPECT_CONTENT, &extent));
+    RECT position{0, 0, 320, 240};
+    ASSERT_EQ(S_OK, object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, parent.get(), &position));
+
+    HWND window = nullptr;
+    ASSERT_EQ(S_OK, inPlace->GetWindow(&window));
+    EXPECT_EQ(parent.get(), ::GetParent(window));
+    EXPECT_TRUE(::IsWindowVisible(window));
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(320, client.right);
+    EXPECT_EQ(240, client.bottom);
+    ::UpdateWindow(window);  // paints through the control
+
+    EXPECT_EQ(S_OK, inPlace->InPlaceDeactivate());
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_EQ(S_OK, object->Close(OLECLOSE_NOSAVE));
+    EXPECT_EQ(S_OK, object->SetClientSite(nullptr));
+
+    EXPECT_EQ((std::vector<std::string>{"CanInPlaceActivate",
+                                        offerEx ? "OnInPlaceActivateEx" : "OnInPlaceActivate",
+                                        "GetWindowContext", "OnInPlaceDeactivate"}),
+              site.calls());
+    EXPECT_EQ((std::vector<std::string>{"SetClientSite", "Ambient UserMode=-1", "InitNew",
+                                        "SetExtent 2540x2540", "DoVerb -5 0,0,320,240",
+                                        "InPlaceDeactivate", "Close 1", "SetClientSite null"}),
+              Calls());
+    EXPECT_EQ(0u, site.references());
+}
+
+INSTANTIATE_TEST_SUITE_P(SiteKinds, ActivationTest, testing::Bool(),
+                         [](const auto& param) { return param.param ? "SiteEx" : "Site"; });
+
+TEST_F(ControlTest, OnGetUrlAsFileLogsItsArgumentsWithNullMarked) {
+    Create(Variant::basic);
+    fw::UniqueBstr file(::SysAllocString(L"Z:\\no\\such\\file.txt"));
+    VARIANT reserved;
+    reserved.vt = VT_I2;
+    reserved.iVal = 0;
+    ASSERT_EQ(S_OK, CallMethod(dispatch_.Get(), L"OnGetUrlAsFile",
+                               {reserved, Long(7), Text(nullptr), Text(file.get())}));
+    EXPECT_EQ(std::vector<std::string>{"OnGetUrlAsFile Z:\\no\\such\\file.txt|<null>|7|0"}, Calls());
 }
 
 // ---- Type information as hosts read it -------------------------------------
