@@ -19,8 +19,10 @@ std::vector<std::string> ReadControlLog(const std::wstring& dllPath);
 void ClearControlLog(const std::wstring& dllPath);
 
 // Registers a control DLL through its DllRegisterServer for the lifetime of
-// the object and unregisters it when it goes. result() tells whether the
-// registration succeeded.
+// the object and unregisters it when it goes (also after a failed
+// registration, which removes what was written). result() tells whether the
+// registration succeeded. The object keeps the DLL loaded, so its log and
+// object serials survive COM freeing the library while it lives.
 class ScopedControlRegistration {
 public:
     explicit ScopedControlRegistration(const std::wstring& dllPath);
