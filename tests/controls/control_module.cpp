@@ -22,6 +22,23 @@ std::vector<std::string>& LogLines() {
     return lines;
 }
 
+// True when the process asked for the log on its standard output.
+bool EchoWanted() {
+    static const bool wanted = ::GetEnvironmentVariableW(L"TEST_CONTROL_ECHO_LOG", nullptr, 0) > 0;
+    return wanted;
+}
+
+// Writes "control <line>" to the process's standard output, if echoing. The
+// host flushes its own lines as it writes them, so the two stay in order.
+void Echo(const std::string& line) {
+    if (!EchoWanted()) return;
+    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
+    const std::string text = "control " + line + "\n";
+    DWORD written = 0;
+    ::WriteFile(output, text.data(), DWORD(text.size()), &written, nullptr);
+}
+
 }  // namespace
 
 HMODULE ThisModule() { return reinterpret_cast<HMODULE>(&__ImageBase); }
@@ -50,7 +67,15 @@ void Log(int serial, std::string_view call, std::string_view args) {
     std::string line = std::to_string(serial) + " " + std::string(call);
     if (!args.empty()) line += " " + std::string(args);
     std::lock_guard lock(logMutex);
+    Echo(line);
     LogLines().push_back(std::move(line));
+}
+
+void EchoModuleCall(std::string_view call, std::string_view args) {
+    std::string line = "0 " + std::string(call);
+    if (!args.empty()) line += " " + std::string(args);
+    std::lock_guard lock(logMutex);
+    Echo(line);
 }
 
 std::string Narrow(const wchar_t* text) {

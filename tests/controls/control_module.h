@@ -23,6 +23,9 @@ bool CanUnload();
 int NextSerial();
 // Appends "<serial> <call>" or "<serial> <call> <args>" to the log.
 void Log(int serial, std::string_view call, std::string_view args = {});
+// Echoes "0 <call>[ <args>]" for a call to the module itself (not an object);
+// such lines are never kept in the log that tests read.
+void EchoModuleCall(std::string_view call, std::string_view args = {});
 
 // UTF-16 to UTF-8 for the log; a null string gives "<null>".
 std::string Narrow(const wchar_t* text);

@@ -107,6 +107,7 @@ STDAPI DllCanUnloadNow() { return CanUnload() ? S_OK : S_FALSE; }
 // On failure everything written so far is removed again.
 STDAPI DllRegisterServer() {
     const std::wstring path = ModulePath();
+    EchoModuleCall("DllRegisterServer", Narrow(path));
     if (path.empty()) return SELFREG_E_CLASS;
     if (!WriteClassKeys(path)) {
         DeleteClassKeys();

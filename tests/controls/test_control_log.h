@@ -32,6 +32,12 @@
 //   Fire <event> <url> <requestId>    a request event went to the sinks
 //   Fire <event> args=<n>             FireRequestArgs fired with n arguments
 //   Fire Clicked                      the second event went to the sinks
+//
+// When the environment variable TEST_CONTROL_ECHO_LOG is set (to anything),
+// every line is also written to the process's standard output as
+// "control <line>", and so is "control 0 DllRegisterServer <dll path>" when
+// the DLL registers itself (serial 0: the module; that line is not kept).
+// The demo shows the control's calls among the host's this way.
 #pragma once
 
 extern "C" {
