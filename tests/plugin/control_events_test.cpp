@@ -139,6 +139,20 @@ TEST_F(ControlEvents, FilesOfThePluginsOwnKindsNeverAnswerARequest) {
     EXPECT_EQ(4u, Record(instance)->window->controlWindow->pendingRequests.size());
 }
 
+TEST_F(ControlEvents, ARefusedOrRedirectedFetchLeavesTheRequestPending) {
+    const auto& control = Use(Variant::basic);
+    browser.delivery = nphost::Delivery::Later;
+    browser.resolver = [](const std::string&) { return std::nullopt; };  // nothing is fetched
+    browser.ServeAs("http://host/page/moved.txt", "http://host/page/elsewhere.txt", data_);
+    nphost::Instance& instance = OpenPage(WriteProperties(control, ControlState{L"x"}));
+    Request(instance, L"refused.txt", 1);
+    Request(instance, L"moved.txt", 2);
+    browser.RunPending();
+    EXPECT_EQ(0, Count(Calls(control), Answer(1)));
+    EXPECT_EQ(0, Count(Calls(control), Answer(2)));
+    EXPECT_EQ(2u, Record(instance)->window->controlWindow->pendingRequests.size());
+}
+
 TEST_F(ControlEvents, EachInstanceIsAnsweredOnlyForItsOwnRequests) {
     const auto& control = Use(Variant::basic);
     browser.delivery = nphost::Delivery::Later;
