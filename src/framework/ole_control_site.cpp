@@ -1,5 +1,6 @@
 // The site's lifetime: creating and loading the control, connecting its
 // events, activating it in place, and the teardown.
+#include "framework/adopt_com_ptr.h"
 #include "framework/ole_control_site.h"
 
 #include "framework/device_units.h"
@@ -187,8 +188,8 @@ HRESULT COleControlSite::ActivateInPlace(DWORD style) {
 }
 
 BOOL COleControlSite::DestroyControl() {
-    ComPtr<COleControlSite> keepAlive;  // the container's reference goes below
-    keepAlive.Attach(this);
+    // The container's reference, dropped when this call ends.
+    const ComPtr<COleControlSite> containerReference = AdoptComPtr(this);
     Teardown();
     if (m_pWndCtrl) {
         m_pWndCtrl->Detach();

@@ -2,6 +2,7 @@
 #include <ocidl.h>
 #include <wrl/client.h>
 
+#include "framework/adopt_com_ptr.h"
 #include "install/control_registry_entry.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
@@ -78,9 +79,7 @@ void ControlWindow::ActivateControl() {
     LeaveSavedState(file);
 
     info->controlUnknown = GetControlUnknown();
-    Microsoft::WRL::ComPtr<IUnknown> memory;
-    memory.Attach(info->QueryControlInterface(IID_IPersistMemory));  // asked, not used
-    memory.Reset();
+    fw::AdoptComPtr(info->QueryControlInterface(IID_IPersistMemory));  // asked, not used
     info->BuildEventInfo();
     info->BuildMemberTable();
 

@@ -7,6 +7,7 @@
 #include <ocidl.h>
 #include <wrl/client.h>
 
+#include "framework/adopt_com_ptr.h"
 #include "propfile/ocx_info.h"
 
 using Microsoft::WRL::ComPtr;
@@ -128,8 +129,8 @@ const MemberEntry* COCXInfo::FindMember(const std::string& name) const {
 }
 
 void COCXInfo::BuildEventInfo() {
-    ComPtr<IProvideClassInfo> provider;
-    provider.Attach(static_cast<IProvideClassInfo*>(QueryControlInterface(IID_IProvideClassInfo)));
+    const ComPtr<IProvideClassInfo> provider = fw::AdoptComPtr(
+        static_cast<IProvideClassInfo*>(QueryControlInterface(IID_IProvideClassInfo)));
     if (!provider) return;
     ComPtr<ITypeInfo> classInfo;
     if (FAILED(provider->GetClassInfo(&classInfo)) || !classInfo) return;

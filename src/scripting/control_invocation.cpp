@@ -3,9 +3,11 @@
 
 #include <wrl/client.h>
 
+#include "framework/adopt_com_ptr.h"
 #include "framework/unique_resource.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
+#include "propfile/ansi_text.h"
 #include "propfile/ocx_info.h"
 
 using Microsoft::WRL::ComPtr;
@@ -16,11 +18,8 @@ namespace {
 // the null BSTR (the empty automation string).
 BSTR AllocAnsiString(const char* text) {
     if (!text) return nullptr;
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0) return nullptr;
-    BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
-    if (result) ::MultiByteToWideChar(CP_ACP, 0, text, -1, result, length);
-    return result;
+    const std::wstring wide = propfile::WidenAnsi(text);
+    return ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 
 }  // namespace
@@ -42,8 +41,8 @@ bool ControlWindow::InvokeByName(const std::string& name, const VARTYPE* types,
 
     const MemberEntry* member = info ? info->FindMember(name) : nullptr;
     if (!member) return false;
-    ComPtr<IDispatch> dispatch;
-    dispatch.Attach(static_cast<IDispatch*>(info->QueryControlInterface(IID_IDispatch)));
+    const ComPtr<IDispatch> dispatch =
+        fw::AdoptComPtr(static_cast<IDispatch*>(info->QueryControlInterface(IID_IDispatch)));
     if (!dispatch) return true;
 
     std::vector<VARIANT> slots(count);

@@ -17,6 +17,7 @@
 
 #include <ole2.h>
 
+#include "wide_text.h"
 #include "browser.h"
 #include "page_run.h"
 #include "plugin_finder.h"
@@ -35,14 +36,6 @@ int Usage(const char* problem) {
                  "--answer (default no) answers the download warning; ask leaves it to you.\n",
                  nphost::kPropertyFileMimeType);
     return problem ? 2 : 0;
-}
-
-std::wstring Widen(const std::string& text) {
-    std::wstring wide(text.size(), L'\0');
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
-                                        wide.data(), static_cast<int>(wide.size()));
-    wide.resize(n > 0 ? n : 0);
-    return wide;
 }
 
 // file:///C:/dir/name for a local path.
@@ -129,7 +122,7 @@ int main(int argc, char** argv) {
     ::OleInitialize(nullptr);
     int status = 0;
     {
-        nphost::PluginModule module(Widen(plugin));
+        nphost::PluginModule module(nphost::Widen(plugin));
         if (!module.valid()) {
             std::fprintf(stderr, "nphost: %s is not a loadable NPAPI plug-in\n", plugin.c_str());
             ::OleUninitialize();

@@ -1,3 +1,4 @@
+#include "wide_text.h"
 #include "page_run.h"
 
 #include <cstdio>
@@ -20,14 +21,6 @@ namespace nphost {
 namespace {
 
 void Complain(const std::string& message) { std::fprintf(stderr, "nphost: %s\n", message.c_str()); }
-
-std::wstring Widen(const std::string& text) {
-    std::wstring wide(text.size(), L'\0');
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
-                                        wide.data(), static_cast<int>(wide.size()));
-    wide.resize(n > 0 ? n : 0);
-    return wide;
-}
 
 // Balances a successful OleInitialize when it goes.
 class ScopedOleInitialize {

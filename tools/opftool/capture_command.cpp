@@ -84,19 +84,11 @@ bool HasHeader(const PropertyFileContent& content, const std::string& key) {
 
 int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err) {
     ParsedArguments parsed;
-    std::string error;
-    if (!ParseArguments(args, kContentOptions, parsed, error)) {
-        return ReportUsageError(err, kCommand, error);
-    }
-    if (parsed.help) {
-        PrintUsage(out);
-        return kExitOk;
-    }
-    if (parsed.positional.size() != 1) {
-        return ReportUsageError(err, kCommand, "expected exactly one output file OUT.opf");
-    }
     PropertyFileContent content;
-    if (!CollectContent(parsed, content, error)) return ReportUsageError(err, kCommand, error);
+    if (const auto exit =
+            ReadWritingArguments(args, kCommand, {}, PrintUsage, parsed, content, out, err)) {
+        return *exit;
+    }
 
     ComPtr<IUnknown> control;
     const HRESULT created = ::CoCreateInstance(content.clsid, nullptr, CLSCTX_INPROC_SERVER,
@@ -123,11 +115,8 @@ int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
 
     const std::string& outPath = parsed.positional.front();
-    const HRESULT status = WriteCompoundFile(outPath, BuildPropertyFile(content));
-    if (FAILED(status)) {
-        err << "opftool capture: cannot write " << outPath << " (OLE error 0x" << std::hex
-            << static_cast<unsigned long>(status) << std::dec << ")\n";
-        return kExitFailure;
+    if (const int status = WritePropertyFile(outPath, content, kCommand, err); status != kExitOk) {
+        return status;
     }
     out << "opftool capture: wrote " << outPath << " (" << content.contents.size()
         << " bytes of saved state)\n";

@@ -67,4 +67,33 @@ bool CollectContent(const ParsedArguments& parsed, PropertyFileContent& content,
     return true;
 }
 
+std::optional<int> ReadWritingArguments(const Arguments& args, const char* command,
+                                        const std::vector<std::string>& extraOptions,
+                                        void (*printUsage)(std::ostream&), ParsedArguments& parsed,
+                                        PropertyFileContent& content, std::ostream& out,
+                                        std::ostream& err) {
+    std::vector<std::string> options = kContentOptions;
+    options.insert(options.end(), extraOptions.begin(), extraOptions.end());
+    std::string error;
+    if (!ParseArguments(args, options, parsed, error)) return ReportUsageError(err, command, error);
+    if (parsed.help) {
+        printUsage(out);
+        return kExitOk;
+    }
+    if (parsed.positional.size() != 1) {
+        return ReportUsageError(err, command, "expected exactly one output file OUT.opf");
+    }
+    if (!CollectContent(parsed, content, error)) return ReportUsageError(err, command, error);
+    return std::nullopt;
+}
+
+int WritePropertyFile(const std::string& path, const PropertyFileContent& content,
+                      const char* command, std::ostream& err) {
+    const HRESULT status = WriteCompoundFile(path, BuildPropertyFile(content));
+    if (SUCCEEDED(status)) return kExitOk;
+    err << "opftool " << command << ": cannot write " << path << " (OLE error 0x" << std::hex
+        << static_cast<unsigned long>(status) << std::dec << ")\n";
+    return kExitFailure;
+}
+
 }  // namespace opftool

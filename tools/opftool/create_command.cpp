@@ -37,34 +37,17 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 
 int RunCreate(const Arguments& args, std::ostream& out, std::ostream& err) {
     ParsedArguments parsed;
-    std::string error;
-    std::vector<std::string> options = kContentOptions;
-    options.push_back("--contents");
-    if (!ParseArguments(args, options, parsed, error)) {
-        return ReportUsageError(err, kCommand, error);
-    }
-    if (parsed.help) {
-        PrintUsage(out);
-        return kExitOk;
-    }
-    if (parsed.positional.size() != 1) {
-        return ReportUsageError(err, kCommand, "expected exactly one output file OUT.opf");
-    }
     PropertyFileContent content;
-    if (!CollectContent(parsed, content, error)) return ReportUsageError(err, kCommand, error);
+    if (const auto exit = ReadWritingArguments(args, kCommand, {"--contents"}, PrintUsage, parsed,
+                                               content, out, err)) {
+        return *exit;
+    }
     const std::string* contentsFile = FindOption(parsed, "--contents");
     if (contentsFile && !ReadWholeFile(*contentsFile, content.contents)) {
         err << "opftool create: cannot read the contents file " << *contentsFile << "\n";
         return kExitFailure;
     }
-    const std::string& outPath = parsed.positional.front();
-    const HRESULT status = WriteCompoundFile(outPath, BuildPropertyFile(content));
-    if (FAILED(status)) {
-        err << "opftool create: cannot write " << outPath << " (OLE error 0x" << std::hex
-            << static_cast<unsigned long>(status) << std::dec << ")\n";
-        return kExitFailure;
-    }
-    return kExitOk;
+    return WritePropertyFile(parsed.positional.front(), content, kCommand, err);
 }
 
 }  // namespace opftool
