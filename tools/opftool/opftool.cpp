@@ -10,6 +10,7 @@ namespace {
 constexpr Command kCommands[] = {
     {"create", "write an object property file", RunCreate},
     {"dump", "print what the plug-in reads from an object property file", RunDump},
+    {"compress", "write a control file in the LZ-compressed (SZDD) format", RunCompress},
 };
 
 void PrintUsage(std::ostream& stream) {
