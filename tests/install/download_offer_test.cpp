@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/dialog.h"
 #include "install_fixture.h"
 #include "plugin/control_window.h"
 #include "resources/download_warning_ids.h"
@@ -114,6 +115,11 @@ TEST_F(DownloadOffer, TeardownWhileTheWarningIsUpDropsTheAnswer) {
         EXPECT_EQ(nullptr, WindowOf(page));
     }
     EXPECT_EQ(Strings{}, browser.requestedUrls());
+}
+
+TEST(WarningDialog, ATemplateThatCannotBeLoadedGivesMinusOne) {
+    fw::CDialog missing(4321);
+    EXPECT_EQ(-1, missing.DoModal());
 }
 
 }  // namespace
