@@ -1,12 +1,36 @@
 #include "framework/ole_control_container.h"
 
+#include <algorithm>
+
 #include "framework/enum_unknown.h"
+#include "framework/ole_control_site.h"
+#include "framework/wnd.h"
 
 namespace fw {
 
 COleControlContainer::COleControlContainer(CWnd* window) : m_pWnd(window) {}
 
-COleControlContainer::~COleControlContainer() = default;
+COleControlContainer::~COleControlContainer() {
+    while (!sites_.empty()) sites_.back()->DestroyControl();
+}
+
+BOOL COleControlContainer::CreateControl(CWnd* wndCtrl, REFCLSID clsid, DWORD style,
+                                         const RECT& rect, UINT id, COleStreamFile* persist) {
+    if (!wndCtrl || wndCtrl->m_hWnd || wndCtrl->m_pCtrlSite) return FALSE;
+    auto* site = new COleControlSite(this);
+    sites_.push_back(site);
+    if (SUCCEEDED(site->CreateOrLoad(clsid, wndCtrl, rect, style, id, persist))) return TRUE;
+    site->DestroyControl();
+    return FALSE;
+}
+
+void COleControlContainer::RemoveSite(COleControlSite* site) {
+    sites_.erase(std::remove(sites_.begin(), sites_.end(), site), sites_.end());
+}
+
+HRESULT COleControlContainer::EnumObjects(DWORD, IEnumUnknown** enumerator) {
+    return CEnumUnknown::Create({}, enumerator);
+}
 
 HRESULT COleControlContainer::InternalQueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
@@ -38,10 +62,10 @@ HRESULT COleControlContainer::XOleContainer::ParseDisplayName(IBindCtx*, LPOLEST
     return E_NOTIMPL;
 }
 
-HRESULT COleControlContainer::XOleContainer::EnumObjects(DWORD, IEnumUnknown** enumerator) {
+HRESULT COleControlContainer::XOleContainer::EnumObjects(DWORD flags, IEnumUnknown** enumerator) {
     if (!enumerator) return E_POINTER;
     *enumerator = nullptr;
-    return CEnumUnknown::Create({}, enumerator);
+    return outer_.EnumObjects(flags, enumerator);
 }
 
 HRESULT COleControlContainer::XOleContainer::LockContainer(BOOL) { return E_NOTIMPL; }

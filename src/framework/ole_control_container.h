@@ -3,17 +3,22 @@
 // reference count is kept for the controls' sake, but the owner deletes it.
 #pragma once
 
+#include <vector>
+
 #include <oleidl.h>
 
 #include "framework/cmd_target.h"
 
 namespace fw {
 
+class COleControlSite;
+class COleStreamFile;
 class CWnd;
 
 class COleControlContainer : public CCmdTarget {
 public:
     explicit COleControlContainer(CWnd* window);
+    // Destroys the controls still hosted.
     ~COleControlContainer() override;
 
     // The window whose controls this container holds.
@@ -29,6 +34,21 @@ public:
     // The container interface handed to the controls' sites. A derived
     // container may answer with its own implementation.
     virtual IOleContainer* GetOleContainer();
+
+    // Creates the control `clsid` in a new site of this container (see
+    // COleControlSite::CreateOrLoad) and wraps it in `wndCtrl`. On failure
+    // the site is gone again and `wndCtrl` wraps nothing.
+    BOOL CreateControl(CWnd* wndCtrl, REFCLSID clsid, DWORD style, const RECT& rect, UINT id,
+                       COleStreamFile* persist);
+
+    // Forgets `site`; the container's reference to it passes to the caller.
+    void RemoveSite(COleControlSite* site);
+    std::size_t siteCount() const { return sites_.size(); }
+
+protected:
+    // The answer of the framework's container interface to EnumObjects: no
+    // objects. A derived container may enumerate its own.
+    virtual HRESULT EnumObjects(DWORD flags, IEnumUnknown** enumerator);
 
 private:
     // The framework's own container interface: enumerates nothing.
@@ -48,6 +68,7 @@ private:
 
     ULONG references_ = 0;
     XOleContainer oleContainer_{*this};
+    std::vector<COleControlSite*> sites_;  // each holding the container's reference
 };
 
 }  // namespace fw

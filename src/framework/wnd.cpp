@@ -1,5 +1,6 @@
 #include "framework/wnd.h"
 
+#include "framework/ole_control_container.h"
 #include "framework/ole_control_site.h"
 
 namespace fw {
@@ -83,6 +84,12 @@ LRESULT CWnd::Default() {
     WNDPROC super = *GetSuperWndProcAddr();
     if (super) return ::CallWindowProcW(super, m_hWnd, current_.message, current_.wParam, current_.lParam);
     return ::DefWindowProcW(m_hWnd, current_.message, current_.wParam, current_.lParam);
+}
+
+BOOL CWnd::CreateControl(REFCLSID clsid, DWORD style, const RECT& rect, CWnd* parent, UINT id,
+                         COleStreamFile* persist) {
+    if (!parent || !parent->m_pCtrlCont) return FALSE;
+    return parent->m_pCtrlCont->CreateControl(this, clsid, style, rect, id, persist);
 }
 
 IUnknown* CWnd::GetControlUnknown() const {

@@ -16,6 +16,7 @@ namespace fw {
 class CWnd;
 class COleControlContainer;
 class COleControlSite;
+class COleStreamFile;
 
 // One entry of a message table: the handler gets the window object and the
 // message's parameters and returns the message's result.
@@ -64,6 +65,15 @@ public:
     // Hands the message being processed to the saved window procedure (or to
     // the system's default processing when there is none).
     LRESULT Default();
+
+    // Creates the OLE control `clsid` in the control container of `parent`,
+    // at `rect` of the parent's client area, with its state read from the
+    // open stream of `persist` (none, or an empty stream: a new control), and
+    // makes this object wrap it. FALSE when the parent has no container, this
+    // object already wraps a window, or the control cannot be created, loaded
+    // or activated; nothing of it is left then.
+    BOOL CreateControl(REFCLSID clsid, DWORD style, const RECT& rect, CWnd* parent, UINT id,
+                       COleStreamFile* persist);
 
     // The hosted control's IUnknown, without a reference for the caller;
     // null when this object wraps no control.

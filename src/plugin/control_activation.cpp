@@ -1,7 +1,48 @@
 // From a delivered property file to a running control.
+#include <ocidl.h>
+#include <wrl/client.h>
+
+#include "install/control_registry_entry.h"
 #include "plugin/control_window.h"
+#include "plugin/plugin_app.h"
+#include "plugin/plugin_window.h"
 #include "propfile/ocx_info.h"
+#include "propfile/ole_error.h"
 #include "propfile/property_file_reader.h"
+#include "propfile/storage_file.h"
+
+namespace {
+
+constexpr char kPropertySection[] = "Object Property Section";
+constexpr char kContentsStream[] = "Contents";
+
+// Stands `file` in the property section with "Contents" open as the control's
+// saved state. False when the storage refuses the file or the section: the
+// activation is abandoned then. A missing "Contents" is no refusal: the
+// control starts as new.
+bool OpenSavedState(CStorageFile& file, const std::string& path) {
+    try {
+        file.Open(path);
+        file.EnterStorage(kPropertySection);
+    } catch (const propfile::OleError&) {
+        return false;
+    }
+    file.OpenChildStream(kContentsStream, CStorageFile::kStreamMode);
+    return true;
+}
+
+// Leaves the section and the root. The file was only read: a commit refused
+// on the way out (as for a read-only file) takes nothing from the control,
+// which has its state by now; whatever is still held goes with the file.
+void LeaveSavedState(CStorageFile& file) {
+    try {
+        file.LeaveStorage();
+        file.LeaveStorage();
+    } catch (const propfile::OleError&) {
+    }
+}
+
+}  // namespace
 
 // A window that already holds a record ignores further property files: the
 // running control stays as it is, and a control cannot replace itself by
@@ -20,4 +61,32 @@ void ControlWindow::LoadPropertyFile(std::string fileName, std::string url, int3
     ActivateControl();
 }
 
-void ControlWindow::ActivateControl() {}
+// Runs once per control: a started window (even one whose control could not
+// be created) is never created, listed or started a second time.
+void ControlWindow::ActivateControl() {
+    if (!info || started) return;
+    ControlRegistryEntry registry;
+    if (!registry.IsInstalled(info->clsid, info->productVersion)) {
+        OfferDownload();
+        return;
+    }
+
+    CStorageFile file;
+    if (!OpenSavedState(file, info->propertyFilePath)) return;
+    const RECT rect = {0, 0, info->windowWidth, info->windowHeight};
+    CreateControl(info->clsid, WS_VISIBLE, rect, parentWindow, controlId, &file);
+    LeaveSavedState(file);
+
+    info->controlUnknown = GetControlUnknown();
+    Microsoft::WRL::ComPtr<IUnknown> memory;
+    memory.Attach(info->QueryControlInterface(IID_IPersistMemory));  // asked, not used
+    memory.Reset();
+    info->BuildEventInfo();
+    info->BuildMemberTable();
+
+    ThePluginApp().startedControls.push_back(this);
+    started = 1;
+    InvokeStart();
+    ThePluginApp().NotifyStateChanged(this, 0);
+    file.Close();
+}

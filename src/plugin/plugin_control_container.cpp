@@ -14,23 +14,7 @@ using Microsoft::WRL::ComPtr;
 
 PluginControlContainer::PluginControlContainer(fw::CWnd* window) : fw::COleControlContainer(window) {}
 
-IOleContainer* PluginControlContainer::GetOleContainer() { return &oleContainer_; }
-
-HRESULT PluginControlContainer::XOleContainer::QueryInterface(REFIID iid, void** object) {
-    return outer_.InternalQueryInterface(iid, object);
-}
-ULONG PluginControlContainer::XOleContainer::AddRef() { return outer_.InternalAddRef(); }
-ULONG PluginControlContainer::XOleContainer::Release() { return outer_.InternalRelease(); }
-
-HRESULT PluginControlContainer::XOleContainer::ParseDisplayName(IBindCtx*, LPOLESTR, ULONG*,
-                                                                IMoniker** moniker) {
-    if (moniker) *moniker = nullptr;
-    return E_NOTIMPL;
-}
-
-HRESULT PluginControlContainer::XOleContainer::EnumObjects(DWORD flags, IEnumUnknown** enumerator) {
-    if (!enumerator) return E_POINTER;
-    *enumerator = nullptr;
+HRESULT PluginControlContainer::EnumObjects(DWORD flags, IEnumUnknown** enumerator) {
     try {
         std::vector<ComPtr<IUnknown>> controls;
         if (flags & OLECONTF_EMBEDDINGS) {
@@ -45,5 +29,3 @@ HRESULT PluginControlContainer::XOleContainer::EnumObjects(DWORD flags, IEnumUnk
         return E_OUTOFMEMORY;  // the snapshot's references went with it
     }
 }
-
-HRESULT PluginControlContainer::XOleContainer::LockContainer(BOOL) { return E_NOTIMPL; }

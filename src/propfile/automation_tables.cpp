@@ -181,7 +181,7 @@ void COCXInfo::ReadEventInterface(ITypeInfo* eventInfo) {
 }
 
 void COCXInfo::CopyEventArgs(const DISPPARAMS* params) {
-    if (!params) return;
+    if (!params || (params->cArgs != 0 && !params->rgvarg)) return;
     if (eventArgCount != 0) FreeEventArgs();
     try {
         if (params->cArgs != 0) eventArgs = new VARIANT[params->cArgs];
@@ -198,7 +198,7 @@ void COCXInfo::CopyEventArgs(const DISPPARAMS* params) {
     for (uint32_t i = 0; i < eventArgCount; ++i) {
         const VARIANT& source = params->rgvarg[i];
         VARIANT& copy = eventArgs[i];
-        ::VariantInit(&copy);
+        copy = VARIANT{};  // a 16-bit value reads back as the same 32-bit one
         copy.vt = source.vt;
         switch (source.vt) {
         case VT_I2: case VT_BOOL: copy.iVal = source.iVal; break;

@@ -120,10 +120,13 @@ void Instance::Deliver(const std::string& url, const std::string& localFile) {
     }
     std::size_t offset = 0;
     while (offset < content.size()) {
+        browser_.Log("-> NPP_WriteReady #" + std::to_string(id_));
         const int32_t ready = browser_.pluginFuncs_.writeready(&npp_, &stream);
         if (ready <= 0) break;
         const int32_t chunk =
             static_cast<int32_t>(std::min<std::size_t>(content.size() - offset, ready));
+        browser_.Log("-> NPP_Write #" + std::to_string(id_) + " offset " + std::to_string(offset) +
+                     " length " + std::to_string(chunk));
         const int32_t taken = browser_.pluginFuncs_.write(&npp_, &stream, static_cast<int32_t>(offset),
                                                           chunk, content.data() + offset);
         if (taken <= 0) break;
@@ -187,11 +190,21 @@ NPError Browser::Shutdown() {
     return module_.exports().shutdown();
 }
 
-Instance& Browser::NewInstance(int width, int height) {
+Instance& Browser::NewInstance(int width, int height) { return NewInstanceAt(0, 0, width, height); }
+
+Instance& Browser::NewInstanceAt(int x, int y, int width, int height) {
     auto instance = std::make_unique<Instance>(*this, page_, static_cast<int>(instances_.size()) + 1);
-    ::SetWindowPos(instance->window(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+    ::SetWindowPos(instance->window(), nullptr, x, y, width, height, SWP_NOZORDER);
     instances_.push_back(std::move(instance));
     return *instances_.back();
+}
+
+void Browser::SetPageSize(int width, int height) {
+    RECT frame = {0, 0, width, height};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(page_, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrW(page_, GWL_EXSTYLE)));
+    ::SetWindowPos(page_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Browser::Serve(const std::string& url, const std::string& localFile) {
@@ -264,15 +277,23 @@ void Browser::PumpMessages(DWORD milliseconds) {
 
 void* Browser::MemAlloc(uint32_t size) {
     Browser* browser = Current();
-    if (!browser || browser->refuseMemory) return nullptr;
+    if (!browser) return nullptr;
+    if (browser->refuseMemory) {
+        browser->Log("<- NPN_MemAlloc " + std::to_string(size) + " (refused)");
+        return nullptr;
+    }
     void* block = std::malloc(size ? size : 1);
     if (block) ++browser->liveAllocations_;
+    browser->Log("<- NPN_MemAlloc " + std::to_string(size) + (block ? "" : " (failed)"));
     return block;
 }
 
 void Browser::MemFree(void* pointer) {
     if (!pointer) return;
-    if (Browser* browser = Current()) --browser->liveAllocations_;
+    if (Browser* browser = Current()) {
+        --browser->liveAllocations_;
+        browser->Log("<- NPN_MemFree");
+    }
     std::free(pointer);
 }
 

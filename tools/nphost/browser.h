@@ -87,6 +87,13 @@ public:
 
     // A new instance with a browser window of the given size in the page.
     Instance& NewInstance(int width = 300, int height = 200);
+    // The same, placed at (x, y) of the page window's client area.
+    Instance& NewInstanceAt(int x, int y, int width, int height);
+
+    // The top-level window that holds the instances' windows.
+    HWND pageWindow() const { return page_; }
+    // Sizes the page window so that its client area is width x height.
+    void SetPageSize(int width, int height);
 
     // How NPN_GetURL is answered.
     Delivery delivery = Delivery::Later;

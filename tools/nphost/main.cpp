@@ -1,11 +1,14 @@
 // nphost: plays the browser for the plug-in from the command line.
 //
+//   nphost PAGE [--answer yes|no|ask] [--screenshot OUT.png] [--run-for SECONDS] [--plugin DLL]
 //   nphost --plugin DLL [--immediate] [--arg NAME=VALUE]... [--run-for SECONDS] FILE.opf
 //
-// Loads the plug-in, makes one instance (with the embed arguments given),
+// Page mode (PAGE is a local path or a file:/http: URL of an HTML page):
+// shows the page's embeds, see page_run.h. Property-file mode (a FILE.opf):
+// loads the plug-in, makes one instance (with the embed arguments given),
 // gives it a window, delivers the property file under its file: URL, answers
 // the plug-in's URL requests with local files, runs the message loop for a
-// while, tears the instance down and prints every call made.
+// while and tears the instance down. Both print every call made.
 #include <cstdio>
 #include <optional>
 #include <cstdlib>
@@ -15,14 +18,22 @@
 #include <ole2.h>
 
 #include "browser.h"
+#include "page_run.h"
+#include "plugin_finder.h"
 
 namespace {
 
 int Usage(const char* problem) {
     if (problem) std::fprintf(stderr, "nphost: %s\n", problem);
     std::fprintf(stderr,
-                 "usage: nphost --plugin DLL [--immediate] [--arg NAME=VALUE]... "
-                 "[--run-for SECONDS] FILE.opf\n");
+                 "usage: nphost PAGE.html [--answer yes|no|ask] [--screenshot OUT.png] "
+                 "[--run-for SECONDS] [--plugin DLL]\n"
+                 "       nphost --plugin DLL [--immediate] [--arg NAME=VALUE]... "
+                 "[--run-for SECONDS] FILE.opf\n"
+                 "Without --plugin, the plug-in for %s is looked for in the\n"
+                 "\"plugins\" directory beside a local page, then beside nphost.exe.\n"
+                 "--answer (default no) answers the download warning; ask leaves it to you.\n",
+                 nphost::kPropertyFileMimeType);
     return problem ? 2 : 0;
 }
 
@@ -56,6 +67,10 @@ std::optional<nphost::Answer> AnswerFileUrl(const std::string& url) {
     return nphost::Answer{url, path};
 }
 
+bool IsPropertyFile(const std::string& name) {
+    return name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".opf") == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,6 +78,9 @@ int main(int argc, char** argv) {
     std::string file;
     double runFor = 1.0;
     bool immediate = false;
+    bool runForGiven = false;
+    nphost::PageOptions page;
+    page.answer = nphost::WarningAnswer::No;
     std::vector<std::pair<std::string, std::string>> arguments;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -73,6 +91,16 @@ int main(int argc, char** argv) {
             immediate = true;
         } else if (arg == "--run-for" && i + 1 < argc) {
             runFor = std::atof(argv[++i]);
+            runForGiven = true;
+            if (!(runFor >= 0 && runFor <= 86400)) return Usage("--run-for expects 0..86400 seconds");
+        } else if (arg == "--answer" && i + 1 < argc) {
+            const std::string answer = argv[++i];
+            if (answer == "yes") page.answer = nphost::WarningAnswer::Yes;
+            else if (answer == "no") page.answer = nphost::WarningAnswer::No;
+            else if (answer == "ask") page.answer.reset();
+            else return Usage("--answer expects yes, no or ask");
+        } else if (arg == "--screenshot" && i + 1 < argc) {
+            page.screenshot = argv[++i];
         } else if (arg == "--arg" && i + 1 < argc) {
             const std::string pair = argv[++i];
             const std::size_t equals = pair.find('=');
@@ -84,8 +112,15 @@ int main(int argc, char** argv) {
             return Usage(("unexpected argument: " + arg).c_str());
         }
     }
+    if (file.empty()) return Usage("a page or a property file is required");
+    if (!IsPropertyFile(file)) {
+        if (immediate || !arguments.empty()) return Usage("--immediate and --arg are for a FILE.opf");
+        page.page = file;
+        page.plugin = plugin;
+        if (runForGiven) page.runForSeconds = runFor;
+        return nphost::RunPage(page);
+    }
     if (plugin.empty()) return Usage("--plugin DLL is required");
-    if (file.empty()) return Usage("a property file (FILE.opf) is required");
     if (::GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
         std::fprintf(stderr, "nphost: cannot read %s\n", file.c_str());
         return 1;

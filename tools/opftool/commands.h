@@ -25,6 +25,7 @@ struct Command {
     CommandFunction run;
 };
 
+int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCompress(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCreate(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunDump(const Arguments& args, std::ostream& out, std::ostream& err);

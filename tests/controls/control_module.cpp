@@ -1,0 +1,85 @@
+#include "control_module.h"
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "test_control_log.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace test_control {
+namespace {
+
+std::atomic<long> liveObjects{0};
+std::atomic<long> serverLocks{0};
+std::atomic<int> lastSerial{0};
+
+std::mutex logMutex;
+std::vector<std::string>& LogLines() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+}  // namespace
+
+HMODULE ThisModule() { return reinterpret_cast<HMODULE>(&__ImageBase); }
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = ::GetModuleFileNameW(ThisModule(), path.data(), DWORD(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+void ObjectCreated() { ++liveObjects; }
+void ObjectDestroyed() { --liveObjects; }
+void LockServer(bool lock) { lock ? ++serverLocks : --serverLocks; }
+bool CanUnload() { return liveObjects == 0 && serverLocks == 0; }
+
+int NextSerial() { return ++lastSerial; }
+
+void Log(int serial, std::string_view call, std::string_view args) {
+    std::string line = std::to_string(serial) + " " + std::string(call);
+    if (!args.empty()) line += " " + std::string(args);
+    std::lock_guard lock(logMutex);
+    LogLines().push_back(std::move(line));
+}
+
+std::string Narrow(const wchar_t* text) {
+    if (!text) return "<null>";
+    int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return {};
+    std::string out(size_t(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), length, nullptr, nullptr);
+    out.resize(size_t(length - 1));
+    return out;
+}
+
+std::string Narrow(const std::wstring& text) { return Narrow(text.c_str()); }
+
+}  // namespace test_control
+
+extern "C" int __stdcall TestControlReadLog(char* buffer, int size) {
+    std::lock_guard lock(test_control::logMutex);
+    std::string joined;
+    for (const auto& line : test_control::LogLines()) {
+        if (!joined.empty()) joined += '\n';
+        joined += line;
+    }
+    int needed = int(joined.size() + 1);
+    if (buffer && size >= needed) std::memcpy(buffer, joined.c_str(), size_t(needed));
+    return needed;
+}
+
+extern "C" void __stdcall TestControlClearLog() {
+    std::lock_guard lock(test_control::logMutex);
+    test_control::LogLines().clear();
+}

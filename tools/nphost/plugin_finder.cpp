@@ -1,0 +1,107 @@
+#include "plugin_finder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include <windows.h>
+
+#include "handles.h"
+
+namespace nphost {
+namespace {
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string Trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::vector<std::string> MimeTypesOf(const std::string& dllPath) {
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(dllPath.c_str(), &ignored);
+    if (size == 0) return {};
+    std::vector<char> block(size);
+    if (!::GetFileVersionInfoA(dllPath.c_str(), 0, size, block.data())) return {};
+
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translations = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                          reinterpret_cast<void**>(&translations), &length)) {
+        return {};
+    }
+    std::vector<std::string> types;
+    for (UINT i = 0; i < length / sizeof(Translation); ++i) {
+        char query[64];
+        std::snprintf(query, sizeof query, "\\StringFileInfo\\%04x%04x\\MIMEType",
+                      translations[i].language, translations[i].codePage);
+        char* value = nullptr;
+        UINT valueLength = 0;
+        if (!::VerQueryValueA(block.data(), query, reinterpret_cast<void**>(&value), &valueLength) ||
+            !value) {
+            continue;
+        }
+        std::string list(value);
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            const std::size_t bar = list.find('|', start);
+            const std::string type = Trimmed(list.substr(start, bar == std::string::npos ? bar : bar - start));
+            if (!type.empty()) types.push_back(type);
+            if (bar == std::string::npos) break;
+            start = bar + 1;
+        }
+    }
+    return types;
+}
+
+std::optional<std::string> FindPluginIn(const std::string& directory, const std::string& mimeType) {
+    WIN32_FIND_DATAA found = {};
+    const UniqueFindHandle search(::FindFirstFileA((directory + "\\*.dll").c_str(), &found));
+    if (!search) return std::nullopt;
+    std::vector<std::string> names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (::FindNextFileA(search.get(), &found));
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string path = directory + "\\" + name;
+        for (const std::string& type : MimeTypesOf(path)) {
+            if (EqualNoCase(type, mimeType)) return path;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> PluginDirectories(const std::optional<std::string>& localPagePath) {
+    std::vector<std::string> directories;
+    if (localPagePath) {
+        char full[MAX_PATH] = {};
+        const DWORD length = ::GetFullPathNameA(localPagePath->c_str(), MAX_PATH, full, nullptr);
+        if (length > 0 && length < MAX_PATH) directories.push_back(DirectoryOf(full) + "\\plugins");
+    }
+    char program[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, program, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) directories.push_back(DirectoryOf(program));
+    return directories;
+}
+
+}  // namespace nphost

@@ -1,0 +1,27 @@
+// Captures a window's client area, with what its child windows (the
+// plug-in's controls) painted, and writes it as a PNG file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace nphost {
+
+struct Capture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, top row first
+};
+
+// Repaints `window` and its children and copies its client area; nothing
+// (with the reason in `error`) when that cannot be done.
+std::optional<Capture> CaptureClientArea(HWND window, std::string& error);
+
+// Captures the client area of `window` and writes it to `pngPath`. On failure returns false with the reason in `error`.
+bool WriteScreenshot(HWND window, const std::string& pngPath, std::string& error);
+
+}  // namespace nphost
