@@ -94,7 +94,7 @@ void WarningDialogResponder::Respond(HWND dialog) {
     for (int id = IDC_PRODUCT_NAME; id <= IDC_SITE; ++id) boxes[id] = BoxText(dialog, id);
     iconShown = HasIcon(dialog);
     if (whileShown_) whileShown_();
-    switch (answer_) {
+    switch (timesShown > 1 && laterAnswer ? *laterAnswer : answer_) {
     case UserAnswer::Yes:
         ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                        reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));

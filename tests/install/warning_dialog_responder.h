@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include <windows.h>
@@ -30,6 +31,8 @@ public:
     WarningDialogResponder& operator=(const WarningDialogResponder&) = delete;
     ~WarningDialogResponder();
 
+    // The answer to every warning after the first; the first answer when unset.
+    std::optional<UserAnswer> laterAnswer;
     // How many warnings were seen, and the boxes of the last one by control id.
     int timesShown = 0;
     std::map<int, std::string> boxes;
