@@ -14,8 +14,11 @@
 // The browser may tear the instance down from inside the dialog's message
 // loop (NPP_Destroy, or NPP_SetWindow without a window): then this window
 // object is gone when DoModal returns, and the answer is dropped.
+//
+// A page without a "Filename Url" offers nothing: resolved, the empty address
+// would name the page's own folder.
 void ControlWindow::OfferDownload() {
-    if (!info) return;
+    if (!info || info->filenameUrl.empty()) return;
     const std::optional<std::string> address = MakeAbsoluteUrl(info->filenameUrl, info->baseUrl);
     if (!address) return;  // a drive path or no URL at all: no dialog, no fetch
 

@@ -84,7 +84,7 @@ TEST_F(DownloadOffer, OnlyYesFetchesTheAddressShown) {
 
 TEST_F(DownloadOffer, AnAddressThatCannotBeFetchedShowsNothing) {
     for (const char* filenameUrl :
-         {"C:\\controls\\clock.oc_", "c:clock.oc_", "C:/controls/clock.oc_", "mailto:clock",
+         {"", "C:\\controls\\clock.oc_", "c:clock.oc_", "C:/controls/clock.oc_", "mailto:clock",
           "http:clock.oc_", "http://host\\clock.oc_"}) {
         SCOPED_TRACE(filenameUrl);
         responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
