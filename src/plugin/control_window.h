@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "framework/wnd.h"
@@ -38,6 +39,20 @@ public:
     // Installation of a missing control.
     void OfferDownload();
     void InstallControlFile(std::string url, std::string localFile);
+
+    // --- Installation state (download offer, placement, liveness) ---------
+    // Expands the delivered file into the storage directory under
+    // `fileName`'s stem and ".ocx"; the placed path, or nothing when the name
+    // is refused or the expansion failed (no partial file is left).
+    std::optional<std::string> ExpandControlFile(const std::string& fileName,
+                                                 const std::string& localFile);
+    // Set when the user said Yes and the file was asked for; the first
+    // control file delivered afterwards clears it.
+    bool downloadRequested = false;
+    // Expires with this object: code that runs a modal loop holds a weak_ptr
+    // to learn whether the window was torn down meanwhile.
+    const std::shared_ptr<void> lifeToken = std::make_shared<char>(0);
+    // --- end of installation state ----------------------------------------
 
     // Calls into the control by name; false when it has no such member.
     bool InvokeStart();

@@ -66,6 +66,31 @@ void ExpectVersionResource(const char* path) {
     EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), fixed->dwFileOS);
 }
 
+// The download warning's dialog template 133 and its icon 140: one 32 x 32
+// image in 16 colours.
+void ExpectWarningResources(const char* path) {
+    SCOPED_TRACE(path);
+    HMODULE module = ::LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_NE(nullptr, ::FindResourceA(module, MAKEINTRESOURCEA(133), MAKEINTRESOURCEA(5)));
+    HRSRC group = ::FindResourceA(module, MAKEINTRESOURCEA(140), MAKEINTRESOURCEA(14));
+    ASSERT_NE(nullptr, group);
+    const auto* directory = static_cast<const BYTE*>(::LockResource(::LoadResource(module, group)));
+    ASSERT_NE(nullptr, directory);
+    ASSERT_GE(::SizeofResource(module, group), 6u + 14u);
+    EXPECT_EQ(1, directory[4] | directory[5] << 8);  // one image
+    const BYTE* entry = directory + 6;
+    EXPECT_EQ(32, entry[0]);
+    EXPECT_EQ(32, entry[1]);
+    EXPECT_EQ(16, entry[2]);
+    ::FreeLibrary(module);
+}
+
+TEST(PluginDll, BothDllsCarryTheDownloadWarning) {
+    ExpectWarningResources(NPTRV_SHIPPED_DLL);
+    ExpectWarningResources(NPTRV_BENCH_DLL);
+}
+
 TEST(PluginDll, ShippedDllCarriesTheVersionResource) { ExpectVersionResource(NPTRV_SHIPPED_DLL); }
 
 TEST(PluginDll, TestBenchDllCarriesTheVersionResource) { ExpectVersionResource(NPTRV_BENCH_DLL); }

@@ -26,6 +26,7 @@ struct Command {
 };
 
 int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunCompress(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCreate(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunDump(const Arguments& args, std::ostream& out, std::ostream& err);
 

@@ -11,6 +11,7 @@ constexpr Command kCommands[] = {
     {"create", "write an object property file", RunCreate},
     {"capture", "write a property file for an installed control from its own state", RunCapture},
     {"dump", "print what the plug-in reads from an object property file", RunDump},
+    {"compress", "write a control file in the LZ-compressed (SZDD) format", RunCompress},
 };
 
 void PrintUsage(std::ostream& stream) {

@@ -1,0 +1,19 @@
+#include "install/download_warning_dialog.h"
+
+#include "resources/download_warning_ids.h"
+
+DownloadWarningDialog::DownloadWarningDialog(fw::CWnd* parent)
+    : fw::CDialog(IDD_DOWNLOAD_WARNING, parent) {}
+
+DownloadWarningDialog::~DownloadWarningDialog() = default;
+
+void DownloadWarningDialog::DoDataExchange(fw::CDataExchange* exchange) {
+    fw::CDialog::DoDataExchange(exchange);
+    fw::DDX_Text(exchange, IDC_COMPANY_NAME, companyName);
+    fw::DDX_Text(exchange, IDC_FILE_DESCRIPTION, fileDescription);
+    fw::DDX_Text(exchange, IDC_SITE, site);
+    fw::DDX_Text(exchange, IDC_LEGAL_COPYRIGHT, legalCopyright);
+    fw::DDX_Text(exchange, IDC_LEGAL_TRADEMARKS, legalTrademarks);
+    fw::DDX_Text(exchange, IDC_PRODUCT_NAME, productName);
+    fw::DDX_Text(exchange, IDC_PRODUCT_VERSION, productVersion);
+}

@@ -1,0 +1,26 @@
+// The warning shown before a missing control is downloaded: who made the
+// control and where its file would come from. Yes is IDOK (1); No, Escape and
+// the close box are IDCANCEL (2); -1 when the dialog cannot be created.
+#pragma once
+
+#include <string>
+
+#include "framework/dialog.h"
+
+class DownloadWarningDialog : public fw::CDialog {
+public:
+    explicit DownloadWarningDialog(fw::CWnd* parent = nullptr);
+    ~DownloadWarningDialog() override;
+
+    // Assigned by the caller before DoModal; shown in read-only boxes.
+    std::string productName;
+    std::string companyName;
+    std::string fileDescription;
+    std::string productVersion;
+    std::string legalCopyright;
+    std::string legalTrademarks;
+    std::string site;  // the control file's absolute URL
+
+protected:
+    void DoDataExchange(fw::CDataExchange* exchange) override;
+};

@@ -1,0 +1,247 @@
+// The control file after Yes: expanded into the storage directory under the
+// URL's name, registered, or refused without leaving anything behind.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "install/control_placement.h"
+#include "install/control_registry_entry.h"
+#include "install_fixture.h"
+#include "opftool/szdd_writer.h"
+#include "plugin/control_window.h"
+#include "plugin/plugin_app.h"
+#include "scripting/url_parts.h"
+#include "registry_test_support.h"
+
+namespace test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kControlBytes = "MZ not really a library, but bytes to expand " +
+                                  std::string(3000, 'x') + " and a tail\r\n\x01\x02";
+
+std::string Compressed(const std::string& bytes) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const std::vector<std::uint8_t> packed = opftool::CompressSzdd({data, bytes.size()}, 'x');
+    return {packed.begin(), packed.end()};
+}
+
+Headers Page(const std::string& filenameUrl, const char* isCompressed = "TRUE") {
+    Headers headers = {{"Product Name", "Clock"}, {"Filename Url", filenameUrl}};
+    if (isCompressed) headers.emplace_back("IsCompressed", isCompressed);
+    return headers;
+}
+
+class ControlInstall : public InstallTest {
+protected:
+    // The page offers the control at `filenameUrl`; the user says Yes and
+    // the browser delivers `localFile` under the URL it was asked for.
+    nphost::Instance& InstallFrom(const Headers& headers, const std::string& fetchedUrl,
+                                  const std::string& localFile,
+                                  std::optional<CLSID> clsid = std::nullopt) {
+        browser.Serve(fetchedUrl, localFile);
+        responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
+        nphost::Instance& page = OpenPage(headers, clsid);
+        EXPECT_EQ(1, browser.RunPending());
+        return page;
+    }
+};
+
+TEST_F(ControlInstall, PlacesTheExpandedFileUnderTheStemOfTheUrlsName) {
+    const struct {
+        const char* filenameUrl;
+        std::string delivered;  // what the browser hands over
+        const char* placed;
+    } cases[] = {
+        {"clock.oc_", Compressed(kControlBytes), "clock.ocx"},
+        {"bin/clock.ocx.z", Compressed(kControlBytes), "clock.ocx.ocx"},
+        {"http://other/clock.ocx", kControlBytes, "clock.ocx"},  // not LZ: copied as it is
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.filenameUrl);
+        const std::string url = ResolveUrl(kPageFolder, c.filenameUrl);
+        InstallFrom(Page(c.filenameUrl), url, WriteScratchFile("delivered", c.delivered));
+        EXPECT_EQ(Strings{c.placed}, StoredFiles());
+        EXPECT_EQ(kControlBytes, ReadWholeFile(storage_ + "\\" + c.placed));
+        ::DeleteFileA((storage_ + "\\" + c.placed).c_str());
+    }
+}
+
+TEST_F(ControlInstall, TheExpandedControlRegistersItself) {
+    const CLSID clsid = NewClassId();
+    const std::string text = ClassIdText(clsid);
+    const ScopedClassesKey guard("CLSID\\" + text);
+    ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
+    const std::string server = ReadWholeFile(FixturePath("fixture_register_ok.dll"));
+    ASSERT_FALSE(server.empty());
+
+    InstallFrom(Page("clock.oc_"), "http://host/pages/clock.oc_",
+                WriteScratchFile("clock.oc_", Compressed(server)), clsid);
+
+    const std::string placed = storage_ + "\\clock.ocx";
+    EXPECT_EQ(server, ReadWholeFile(placed));
+    ControlRegistryEntry lookup;
+    EXPECT_TRUE(lookup.IsInstalled(clsid, ""));
+    EXPECT_EQ(placed, lookup.serverPath);
+}
+
+TEST_F(ControlInstall, NothingIsPlacedUnlessThePageSaysCompressed) {
+    for (const char* isCompressed : {static_cast<const char*>(nullptr), "FALSE", "YES"}) {
+        SCOPED_TRACE(isCompressed ? isCompressed : "(no IsCompressed)");
+        InstallFrom(Page("clock.ocx", isCompressed), "http://host/pages/clock.ocx",
+                    WriteScratchFile("clock.ocx", kControlBytes));
+        EXPECT_EQ(Strings{}, StoredFiles());
+    }
+}
+
+TEST_F(ControlInstall, AControlFileThatNoOfferAskedForIsIgnored) {
+    const std::string file = WriteScratchFile("clock.oc_", Compressed(kControlBytes));
+
+    nphost::Instance& empty = NewPage();  // no property file, no record
+    empty.Deliver("http://host/pages/clock.oc_", file);
+
+    responder = std::make_unique<WarningDialogResponder>(UserAnswer::No);
+    nphost::Instance& refused = OpenPage(Page("clock.oc_"));
+    refused.Deliver("http://host/pages/clock.oc_", file);
+    EXPECT_EQ(Strings{}, StoredFiles());
+
+    // One Yes admits one file: a second delivery is not placed.
+    nphost::Instance& accepted =
+        InstallFrom(Page("clock.oc_"), "http://host/pages/clock.oc_", file);
+    EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
+    accepted.Deliver("http://host/pages/other.oc_", file);
+    EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
+}
+
+// The placed name comes from the URL: anything but a plain file name of the
+// platform is refused before a byte is written.
+TEST_F(ControlInstall, AUrlThatGivesNoPlainFileNamePlacesNothing) {
+    const std::string file = WriteScratchFile("delivered", Compressed(kControlBytes));
+    responder = std::make_unique<WarningDialogResponder>(UserAnswer::No);
+    nphost::Instance& page = OpenPage(Page("clock.oc_"));
+    ControlWindow* window = WindowOf(page);
+    ASSERT_NE(nullptr, window);
+    for (const std::string& url : Strings{
+             "http://host/pages/", "http://host/pages/.oc_", "http://host/CON.oc_",
+          "http://host/nul.ocx", "http://host/Com1.z", "http://host/lpt9.oc_",
+          "http://host/aux .oc_", "http://host/get?f=clock.oc_", "http://host/a:b.oc_",
+          "http://host/a|b.oc_", "http://host/a\"b.oc_", "http://host/a*b.oc_",
+          "http://host/a<b>.oc_", "http://host/tab\there.oc_",
+          "http://host/" + std::string(260, 'n') + ".oc_"}) {
+        SCOPED_TRACE(url);
+        window->downloadRequested = true;
+        window->InstallControlFile(url, file);
+        EXPECT_EQ(Strings{}, StoredFiles());
+    }
+}
+
+TEST_F(ControlInstall, AFailedExpansionLeavesNoFileBehind) {
+    const std::string file = WriteScratchFile("clock.oc_", Compressed(kControlBytes));
+    const std::string old = WriteScratchFile("ocx\\old.ocx", "the control placed earlier");
+    // A directory where the file should go: the platform cannot create the
+    // target and would fall back to the name "busy.oc_".
+    ASSERT_TRUE(::CreateDirectoryA((storage_ + "\\busy.ocx").c_str(), nullptr));
+    responder = std::make_unique<WarningDialogResponder>(UserAnswer::No);
+    ControlWindow* window = WindowOf(OpenPage(Page("clock.oc_")));
+    ASSERT_NE(nullptr, window);
+
+    const struct {
+        const char* why;
+        std::string storage;
+        std::string name;
+        std::string source;
+    } cases[] = {
+        {"source missing", storage_, "clock.oc_", scratch_ + "missing.oc_"},
+        {"directory missing", scratch_ + "nowhere", "clock.oc_", file},
+        {"target not creatable", storage_, "busy.oc_", file},
+        // Longer than the platform's file-open structure holds, shorter than 256.
+        {"path too long to open", storage_, std::string(150 - storage_.size(), 'p') + ".oc_", file},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        ThePluginApp().ocxStorageDirectory = c.storage;
+        EXPECT_EQ(std::nullopt, window->ExpandControlFile(c.name, c.source));
+        EXPECT_EQ((Strings{"busy.ocx", "old.ocx"}), StoredFiles());
+        EXPECT_EQ("the control placed earlier", ReadWholeFile(old));
+    }
+}
+
+TEST_F(ControlInstall, PlacedPathJoinsDirectoryAndStem) {
+    const std::string at255 = "C:\\d\\" + std::string(255 - 9, 'n');
+    const struct {
+        std::string directory;
+        std::string fileName;
+        std::optional<std::string> placed;
+    } cases[] = {
+        {"C:\\controls", "clock.oc_", "C:\\controls\\clock.ocx"},
+        {"C:\\controls\\", "clock.oc_", "C:\\controls\\clock.ocx"},
+        {"C:\\controls", "clock.ocx.z", "C:\\controls\\clock.ocx.ocx"},
+        {"C:\\controls", "clock", "C:\\controls\\clock.ocx"},
+        {"C:\\d", std::string(255 - 9, 'n') + ".oc_", at255 + ".ocx"},
+        {"C:\\d", std::string(255 - 8, 'n') + ".oc_", std::nullopt},
+        {"", "clock.oc_", std::nullopt},
+        {"C:\\controls", "", std::nullopt},
+        {"C:\\controls", "CONOUT$.oc_", std::nullopt},
+        {"C:\\controls", "console.oc_", "C:\\controls\\console.ocx"},
+        {"C:\\controls", "com10.oc_", "C:\\controls\\com10.ocx"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.placed, PlacedControlPath(c.directory, c.fileName))
+            << c.directory << " + " << c.fileName;
+    }
+}
+
+// The storage directory is read when the library starts: "Ocx Storage" of
+// the profile section "Directories", else the system directory.
+TEST_F(ControlInstall, StorageDirectoryComesFromTheProfileElseTheSystemDirectory) {
+    constexpr char kKey[] = "Software\\Trevalon\\Trevalon\\Directories";
+    fw::UniqueHKey key;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0,
+                                               KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr));
+    char saved[1024] = {};
+    DWORD savedSize = sizeof saved;
+    const bool hadValue = ::RegQueryValueExA(key.get(), "Ocx Storage", nullptr, nullptr,
+                                             reinterpret_cast<BYTE*>(saved), &savedSize) ==
+                          ERROR_SUCCESS;
+    char system[MAX_PATH] = {};
+    ::GetSystemDirectoryA(system, MAX_PATH);
+
+    const struct {
+        std::optional<std::string> value;
+        std::string directory;
+    } cases[] = {
+        {std::nullopt, system},
+        {storage_, storage_},
+        {storage_ + "\\", storage_ + "\\"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value.value_or("(no value)"));
+        if (c.value) {
+            ASSERT_EQ(ERROR_SUCCESS,
+                      ::RegSetValueExA(key.get(), "Ocx Storage", 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(c.value->c_str()),
+                                       static_cast<DWORD>(c.value->size() + 1)));
+        } else {
+            ::RegDeleteValueA(key.get(), "Ocx Storage");
+        }
+        ThePluginApp().InitInstance();
+        EXPECT_EQ(c.directory, ThePluginApp().ocxStorageDirectory);
+    }
+    // With a trailing backslash the file still lands in the directory.
+    InstallFrom(Page("clock.oc_"), "http://host/pages/clock.oc_",
+                WriteScratchFile("clock.oc_", Compressed(kControlBytes)));
+    EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
+
+    if (hadValue) {
+        ::RegSetValueExA(key.get(), "Ocx Storage", 0, REG_SZ, reinterpret_cast<BYTE*>(saved),
+                         savedSize);
+    } else {
+        ::RegDeleteValueA(key.get(), "Ocx Storage");
+    }
+    ThePluginApp().InitInstance();
+}
+
+}  // namespace
+}  // namespace test

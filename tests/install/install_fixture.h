@@ -1,0 +1,59 @@
+// A page in the test host whose control is not installed, a scratch
+// directory that stands in for the control storage directory, and the
+// warning answered by a WarningDialogResponder.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host_fixture.h"
+#include "opftool/property_file_builder.h"
+#include "warning_dialog_responder.h"
+
+class ControlWindow;
+
+namespace test {
+
+using Headers = std::vector<std::pair<std::string, std::string>>;
+
+// The property file's URL: relative control URLs resolve against its folder.
+inline constexpr char kPageUrl[] = "http://host/pages/clock.opf";
+inline constexpr char kPageFolder[] = "http://host/pages/";
+
+class InstallTest : public HostTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A live instance of the page with a property file naming `clsid` (a
+    // fresh, unregistered class unless given) and `headers`. The property
+    // file is delivered; if activation did not already offer the download,
+    // the offer is made here, as activation makes it for a missing control.
+    nphost::Instance& OpenPage(const Headers& headers, std::optional<CLSID> clsid = std::nullopt);
+    // The same in two steps: a live instance with its window, then the page.
+    nphost::Instance& NewPage();
+    void ShowPage(nphost::Instance& instance, const Headers& headers,
+                  std::optional<CLSID> clsid = std::nullopt);
+    // The instance's ControlWindow, or null once it is torn down.
+    ControlWindow* WindowOf(nphost::Instance& instance);
+
+    // A file in the scratch directory with `bytes`; its path.
+    std::string WriteScratchFile(const std::string& name, const std::string& bytes);
+    // The names now in the storage directory, sorted.
+    std::vector<std::string> StoredFiles() const;
+
+    std::string scratch_;  // ends with a backslash
+    std::string storage_;  // the storage directory, without a trailing backslash
+    std::unique_ptr<WarningDialogResponder> responder;
+
+private:
+    std::string savedStorage_;
+    int pages_ = 0;
+};
+
+std::string ReadWholeFile(const std::string& path);
+
+}  // namespace test
