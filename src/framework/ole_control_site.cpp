@@ -6,6 +6,7 @@
 #include "framework/device_units.h"
 #include "framework/ole_control_container.h"
 #include "framework/ole_stream_file.h"
+#include "framework/type_info_parts.h"
 #include "framework/wnd.h"
 
 using Microsoft::WRL::ComPtr;
@@ -116,26 +117,30 @@ bool FindDefaultSource(IUnknown* control, IID& iid) {
         FAILED(info->GetClassInfo(&classInfo)) || !classInfo) {
         return false;
     }
-    TYPEATTR* classAttributes = nullptr;
-    if (FAILED(classInfo->GetTypeAttr(&classAttributes))) return false;
-    const UINT implementedCount = classAttributes->cImplTypes;
-    classInfo->ReleaseTypeAttr(classAttributes);
+    UINT implementedCount = 0;
+    {
+        UniqueTypeAttr classAttributes;
+        if (FAILED(classInfo->GetTypeAttr(classAttributes.Receive(classInfo.Get()))) ||
+            !classAttributes) {
+            return false;
+        }
+        implementedCount = classAttributes->cImplTypes;
+    }
 
     constexpr int kMask = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE | IMPLTYPEFLAG_FRESTRICTED;
     for (UINT index = 0; index < implementedCount; ++index) {
         int flags = 0;
         HREFTYPE reference = 0;
         ComPtr<ITypeInfo> sourceInfo;
-        TYPEATTR* attributes = nullptr;
+        UniqueTypeAttr attributes;
         if (FAILED(classInfo->GetImplTypeFlags(index, &flags)) ||
             (flags & kMask) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE) ||
             FAILED(classInfo->GetRefTypeOfImplType(index, &reference)) ||
             FAILED(classInfo->GetRefTypeInfo(reference, &sourceInfo)) ||
-            FAILED(sourceInfo->GetTypeAttr(&attributes))) {
+            FAILED(sourceInfo->GetTypeAttr(attributes.Receive(sourceInfo.Get()))) || !attributes) {
             continue;
         }
         iid = attributes->guid;
-        sourceInfo->ReleaseTypeAttr(attributes);
         return true;
     }
     return false;

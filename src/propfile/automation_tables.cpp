@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include "framework/adopt_com_ptr.h"
+#include "framework/type_info_parts.h"
 #include "propfile/ocx_info.h"
 
 using Microsoft::WRL::ComPtr;
@@ -54,21 +55,17 @@ uint32_t CollectMembers(ITypeInfo* typeInfo, uint32_t declared, MemberEntry* ent
 }
 
 bool DescribeProperty(ITypeInfo* typeInfo, UINT index, MEMBERID* memid) {
-    VARDESC* desc = nullptr;
-    if (FAILED(typeInfo->GetVarDesc(index, &desc))) return false;
-    const bool isDispatch = desc->varkind == VAR_DISPATCH;
+    fw::UniqueVarDesc desc;
+    if (FAILED(typeInfo->GetVarDesc(index, desc.Receive(typeInfo))) || !desc) return false;
     *memid = desc->memid;
-    typeInfo->ReleaseVarDesc(desc);
-    return isDispatch;
+    return desc->varkind == VAR_DISPATCH;
 }
 
 bool DescribeMethod(ITypeInfo* typeInfo, UINT index, MEMBERID* memid) {
-    FUNCDESC* desc = nullptr;
-    if (FAILED(typeInfo->GetFuncDesc(index, &desc))) return false;
-    const bool isDispatch = desc->funckind == FUNC_DISPATCH;
+    fw::UniqueFuncDesc desc;
+    if (FAILED(typeInfo->GetFuncDesc(index, desc.Receive(typeInfo))) || !desc) return false;
     *memid = desc->memid;
-    typeInfo->ReleaseFuncDesc(desc);
-    return isDispatch;
+    return desc->funckind == FUNC_DISPATCH;
 }
 
 }  // namespace
@@ -93,11 +90,12 @@ void COCXInfo::BuildMemberTable() {
         controlDispatch = static_cast<IDispatch*>(QueryControlInterface(IID_IDispatch));
         if (!controlDispatch) return;
         ComPtr<ITypeInfo> typeInfo;
-        TYPEATTR* attributes = nullptr;
+        fw::UniqueTypeAttr attributes;
         UINT count = 0;
         if (SUCCEEDED(controlDispatch->GetTypeInfoCount(&count)) && count == 1 &&
             SUCCEEDED(controlDispatch->GetTypeInfo(0, ::GetUserDefaultLCID(), &typeInfo)) &&
-            typeInfo && SUCCEEDED(typeInfo->GetTypeAttr(&attributes))) {
+            typeInfo && SUCCEEDED(typeInfo->GetTypeAttr(attributes.Receive(typeInfo.Get()))) &&
+            attributes) {
             memberTable->properties = new MemberEntry[attributes->cVars];
             memberTable->propertyCount = attributes->cVars;
             memberTable->propertyCount = CollectMembers(typeInfo.Get(), attributes->cVars,
@@ -106,7 +104,6 @@ void COCXInfo::BuildMemberTable() {
             memberTable->methodCount = attributes->cFuncs;
             memberTable->methodCount = CollectMembers(typeInfo.Get(), attributes->cFuncs,
                                                       memberTable->methods, DescribeMethod);
-            typeInfo->ReleaseTypeAttr(attributes);
         }
     } catch (const std::bad_alloc&) {
         // The table keeps what was filled so far.
@@ -134,8 +131,8 @@ void COCXInfo::BuildEventInfo() {
     if (!provider) return;
     ComPtr<ITypeInfo> classInfo;
     if (FAILED(provider->GetClassInfo(&classInfo)) || !classInfo) return;
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(classInfo->GetTypeAttr(&attributes))) return;
+    fw::UniqueTypeAttr attributes;
+    if (FAILED(classInfo->GetTypeAttr(attributes.Receive(classInfo.Get()))) || !attributes) return;
 
     for (UINT index = 0; index < attributes->cImplTypes; ++index) {
         INT flags = 0;
@@ -149,12 +146,11 @@ void COCXInfo::BuildEventInfo() {
         }
         break;
     }
-    classInfo->ReleaseTypeAttr(attributes);
 }
 
 void COCXInfo::ReadEventInterface(ITypeInfo* eventInfo) {
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(eventInfo->GetTypeAttr(&attributes))) return;
+    fw::UniqueTypeAttr attributes;
+    if (FAILED(eventInfo->GetTypeAttr(attributes.Receive(eventInfo))) || !attributes) return;
     FreeEventTable();
     eventIid = attributes->guid;
     try {
@@ -163,8 +159,8 @@ void COCXInfo::ReadEventInterface(ITypeInfo* eventInfo) {
             eventCount = attributes->cFuncs;
         }
         for (uint16_t index = 0; index < eventCount; ++index) {
-            FUNCDESC* desc = nullptr;
-            if (FAILED(eventInfo->GetFuncDesc(index, &desc))) continue;
+            fw::UniqueFuncDesc desc;
+            if (FAILED(eventInfo->GetFuncDesc(index, desc.Receive(eventInfo))) || !desc) continue;
             EventEntry& entry = eventTable[index];
             entry.dispid = desc->memid;
             entry.paramCount = static_cast<uint16_t>(desc->cParams);
@@ -173,12 +169,10 @@ void COCXInfo::ReadEventInterface(ITypeInfo* eventInfo) {
             eventInfo->GetNames(desc->memid, entry.names, entry.paramCount + 1, &got);
             const std::string name = NarrowName(entry.names[0], kEventNameLimit);
             if (name == "ReadFile" || name == "GetUrlAsFile") eventDispid = entry.dispid;
-            eventInfo->ReleaseFuncDesc(desc);
         }
     } catch (const std::bad_alloc&) {
         // What was read so far stays.
     }
-    eventInfo->ReleaseTypeAttr(attributes);
 }
 
 void COCXInfo::CopyEventArgs(const DISPPARAMS* params) {
