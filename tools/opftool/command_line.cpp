@@ -55,4 +55,21 @@ int ReportUsageError(std::ostream& err, const char* command, const std::string& 
     return kExitUsage;
 }
 
+std::optional<int> ReadCommandArguments(const Arguments& args, const char* command,
+                                        const std::vector<std::string>& valueOptions,
+                                        std::size_t positionalCount, const char* positionalHint,
+                                        void (*printUsage)(std::ostream&), ParsedArguments& parsed,
+                                        std::ostream& out, std::ostream& err) {
+    std::string error;
+    if (!ParseArguments(args, valueOptions, parsed, error)) return ReportUsageError(err, command, error);
+    if (parsed.help) {
+        printUsage(out);
+        return kExitOk;
+    }
+    if (parsed.positional.size() != positionalCount) {
+        return ReportUsageError(err, command, std::string("expected ") + positionalHint);
+    }
+    return std::nullopt;
+}
+
 }  // namespace opftool

@@ -1,6 +1,8 @@
 // Splitting a subcommand's words into positional arguments and options.
 #pragma once
 
+#include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +29,17 @@ const std::string* FindOption(const ParsedArguments& parsed, const std::string& 
 }  // namespace opftool
 
 namespace opftool {
+
+// Reads a command's words: `valueOptions` as for ParseArguments and exactly
+// `positionalCount` positional words (`positionalHint` says which when they
+// are not). Returns the exit status to end with when the words asked for
+// help (printed with `printUsage`) or did not fit (reported on `err`);
+// nothing when the command goes on.
+std::optional<int> ReadCommandArguments(const Arguments& args, const char* command,
+                                        const std::vector<std::string>& valueOptions,
+                                        std::size_t positionalCount, const char* positionalHint,
+                                        void (*printUsage)(std::ostream&), ParsedArguments& parsed,
+                                        std::ostream& out, std::ostream& err);
 
 // Writes "opftool COMMAND: MESSAGE" and a pointer to the command's --help to
 // `err`; returns kExitUsage.

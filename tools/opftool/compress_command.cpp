@@ -33,14 +33,10 @@ char MissingCharacter(const std::string& path) {
 
 int RunCompress(const Arguments& args, std::ostream& out, std::ostream& err) {
     ParsedArguments parsed;
-    std::string error;
-    if (!ParseArguments(args, {}, parsed, error)) return ReportUsageError(err, kCommand, error);
-    if (parsed.help) {
-        PrintUsage(out);
-        return kExitOk;
-    }
-    if (parsed.positional.size() != 2) {
-        return ReportUsageError(err, kCommand, "expected an input file IN and an output file OUT");
+    if (const auto exit = ReadCommandArguments(args, kCommand, {}, 2,
+                                               "an input file IN and an output file OUT",
+                                               PrintUsage, parsed, out, err)) {
+        return *exit;
     }
     const std::string& inPath = parsed.positional[0];
     const std::string& outPath = parsed.positional[1];

@@ -74,15 +74,12 @@ std::optional<int> ReadWritingArguments(const Arguments& args, const char* comma
                                         std::ostream& err) {
     std::vector<std::string> options = kContentOptions;
     options.insert(options.end(), extraOptions.begin(), extraOptions.end());
+    if (const auto exit = ReadCommandArguments(args, command, options, 1,
+                                               "exactly one output file OUT.opf", printUsage,
+                                               parsed, out, err)) {
+        return exit;
+    }
     std::string error;
-    if (!ParseArguments(args, options, parsed, error)) return ReportUsageError(err, command, error);
-    if (parsed.help) {
-        printUsage(out);
-        return kExitOk;
-    }
-    if (parsed.positional.size() != 1) {
-        return ReportUsageError(err, command, "expected exactly one output file OUT.opf");
-    }
     if (!CollectContent(parsed, content, error)) return ReportUsageError(err, command, error);
     return std::nullopt;
 }

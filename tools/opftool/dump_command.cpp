@@ -70,14 +70,10 @@ void PrintRecord(const COCXInfo& info, std::optional<ULONGLONG> contentsSize,
 
 int RunDump(const Arguments& args, std::ostream& out, std::ostream& err) {
     ParsedArguments parsed;
-    std::string error;
-    if (!ParseArguments(args, {}, parsed, error)) return ReportUsageError(err, kCommand, error);
-    if (parsed.help) {
-        PrintUsage(out);
-        return kExitOk;
-    }
-    if (parsed.positional.size() != 1) {
-        return ReportUsageError(err, kCommand, "expected exactly one property file FILE.opf");
+    if (const auto exit = ReadCommandArguments(args, kCommand, {}, 1,
+                                               "exactly one property file FILE.opf", PrintUsage,
+                                               parsed, out, err)) {
+        return *exit;
     }
     const std::string& path = parsed.positional.front();
     if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
