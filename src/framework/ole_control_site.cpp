@@ -3,6 +3,7 @@
 #include "framework/adopt_com_ptr.h"
 #include "framework/ole_control_site.h"
 
+#include "framework/default_source.h"
 #include "framework/device_units.h"
 #include "framework/ole_control_container.h"
 #include "framework/ole_stream_file.h"
@@ -117,33 +118,14 @@ bool FindDefaultSource(IUnknown* control, IID& iid) {
         FAILED(info->GetClassInfo(&classInfo)) || !classInfo) {
         return false;
     }
-    UINT implementedCount = 0;
-    {
-        UniqueTypeAttr classAttributes;
-        if (FAILED(classInfo->GetTypeAttr(classAttributes.Receive(classInfo.Get()))) ||
-            !classAttributes) {
-            return false;
-        }
-        implementedCount = classAttributes->cImplTypes;
+    const ComPtr<ITypeInfo> sourceInfo = DefaultSourceTypeInfo(classInfo.Get());
+    UniqueTypeAttr attributes;
+    if (!sourceInfo || FAILED(sourceInfo->GetTypeAttr(attributes.Receive(sourceInfo.Get()))) ||
+        !attributes) {
+        return false;
     }
-
-    constexpr int kMask = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE | IMPLTYPEFLAG_FRESTRICTED;
-    for (UINT index = 0; index < implementedCount; ++index) {
-        int flags = 0;
-        HREFTYPE reference = 0;
-        ComPtr<ITypeInfo> sourceInfo;
-        UniqueTypeAttr attributes;
-        if (FAILED(classInfo->GetImplTypeFlags(index, &flags)) ||
-            (flags & kMask) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE) ||
-            FAILED(classInfo->GetRefTypeOfImplType(index, &reference)) ||
-            FAILED(classInfo->GetRefTypeInfo(reference, &sourceInfo)) ||
-            FAILED(sourceInfo->GetTypeAttr(attributes.Receive(sourceInfo.Get()))) || !attributes) {
-            continue;
-        }
-        iid = attributes->guid;
-        return true;
-    }
-    return false;
+    iid = attributes->guid;
+    return true;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include "framework/adopt_com_ptr.h"
+#include "framework/default_source.h"
 #include "framework/type_info_parts.h"
 #include "propfile/ocx_info.h"
 
@@ -131,21 +132,8 @@ void COCXInfo::BuildEventInfo() {
     if (!provider) return;
     ComPtr<ITypeInfo> classInfo;
     if (FAILED(provider->GetClassInfo(&classInfo)) || !classInfo) return;
-    fw::UniqueTypeAttr attributes;
-    if (FAILED(classInfo->GetTypeAttr(attributes.Receive(classInfo.Get()))) || !attributes) return;
-
-    for (UINT index = 0; index < attributes->cImplTypes; ++index) {
-        INT flags = 0;
-        if (FAILED(classInfo->GetImplTypeFlags(index, &flags))) continue;
-        if ((flags & 7) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) continue;
-        HREFTYPE reference = 0;
-        ComPtr<ITypeInfo> eventInfo;
-        if (SUCCEEDED(classInfo->GetRefTypeOfImplType(index, &reference)) &&
-            SUCCEEDED(classInfo->GetRefTypeInfo(reference, &eventInfo)) && eventInfo) {
-            ReadEventInterface(eventInfo.Get());
-        }
-        break;
-    }
+    const ComPtr<ITypeInfo> eventInfo = fw::DefaultSourceTypeInfo(classInfo.Get());
+    if (eventInfo) ReadEventInterface(eventInfo.Get());
 }
 
 void COCXInfo::ReadEventInterface(ITypeInfo* eventInfo) {
