@@ -37,9 +37,7 @@ class ContainerTest : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        instance_ = &browser.NewInstance();
-        ASSERT_EQ(NPERR_NO_ERROR, instance_->New({}));
-        ASSERT_EQ(NPERR_NO_ERROR, instance_->SetWindow());
+        ASSERT_NO_FATAL_FAILURE(NewAttachedInstance(instance_));
     }
     void TearDown() override {
         for (auto& window : windows_) ThePluginApp().startedControls.remove(window.get());

@@ -31,9 +31,7 @@ class FileRequestTest : public HostTest {
 protected:
     void SetUp() override {
         HostTest::SetUp();
-        instance_ = &browser.NewInstance();
-        ASSERT_EQ(NPERR_NO_ERROR, instance_->New({}));
-        ASSERT_EQ(NPERR_NO_ERROR, instance_->SetWindow());
+        ASSERT_NO_FATAL_FAILURE(NewAttachedInstance(instance_));
         control_ = Record(*instance_)->window->controlWindow;
         control_->info = std::make_unique<COCXInfo>();
         control_->info->baseUrl = "http://host/d/";

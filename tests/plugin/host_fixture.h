@@ -16,6 +16,14 @@ class HostTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(NPERR_NO_ERROR, browser.Initialize()); }
 
+    // A new instance made by NPP_New without arguments and given the browser's
+    // window; a failing step is fatal (use with ASSERT_NO_FATAL_FAILURE).
+    void NewAttachedInstance(nphost::Instance*& instance) {
+        instance = &browser.NewInstance();
+        ASSERT_EQ(NPERR_NO_ERROR, instance->New({}));
+        ASSERT_EQ(NPERR_NO_ERROR, instance->SetWindow());
+    }
+
     static PluginInstanceData* Record(nphost::Instance& instance) {
         return static_cast<PluginInstanceData*>(instance.npp()->pdata);
     }
