@@ -46,11 +46,19 @@ void InstallTest::SetUp() {
     HostTest::SetUp();
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
+    // Placed controls stay loaded until their test process ends, so earlier
+    // runs (whose process ids the platform reuses) may have left directories
+    // behind: take the next name that is free.
     static int counter = 0;
-    scratch_ = std::string(temp) + "inst" + std::to_string(::GetCurrentProcessId() % 10000) + "-" +
-               std::to_string(++counter) + "\\";
+    bool created = false;
+    for (int attempt = 0; attempt < 1000 && !created; ++attempt) {
+        scratch_ = std::string(temp) + "inst" + std::to_string(::GetCurrentProcessId() % 10000) +
+                   "-" + std::to_string(++counter) + "\\";
+        created = ::CreateDirectoryA(scratch_.c_str(), nullptr) != FALSE;
+        if (!created && ::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    ASSERT_TRUE(created) << scratch_;
     storage_ = scratch_ + "ocx";
-    ASSERT_TRUE(::CreateDirectoryA(scratch_.c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryA(storage_.c_str(), nullptr));
     savedStorage_ = ThePluginApp().ocxStorageDirectory;
     ThePluginApp().ocxStorageDirectory = storage_;
