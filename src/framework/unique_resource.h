@@ -55,6 +55,7 @@ inline void CloseLz(INT handle) { ::LZClose(handle); }
 inline void FreeBstr(BSTR text) { ::SysFreeString(text); }
 inline void FreeTaskMem(LPOLESTR text) { ::CoTaskMemFree(text); }
 inline void FreeGlobal(HGLOBAL memory) { ::GlobalFree(memory); }
+inline void CloseHandleValue(HANDLE handle) { ::CloseHandle(handle); }
 }  // namespace detail
 
 using UniqueHKey = UniqueResource<HKEY, detail::CloseKey>;
@@ -63,6 +64,8 @@ using UniqueModule = UniqueResource<HMODULE, detail::FreeLibraryHandle>;
 using UniqueLzFile = UniqueResource<INT, detail::CloseLz, INT(-1)>;
 using UniqueBstr = UniqueResource<BSTR, detail::FreeBstr>;
 using UniqueCoTaskString = UniqueResource<LPOLESTR, detail::FreeTaskMem>;
+// Null when empty: a failed CreateFile's INVALID_HANDLE_VALUE is not adopted.
+using UniqueHandle = UniqueResource<HANDLE, detail::CloseHandleValue>;
 
 // A VARIANT that is cleared when it goes.
 class UniqueVariant {

@@ -3,6 +3,7 @@
 // one on the stack for one question; nothing is cached between lookups.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -12,7 +13,7 @@ class ControlRegistryEntry {
 public:
     // Where the last IsInstalled stopped; only Installed answers true.
     enum class Outcome {
-        NotRegistered,  // "CLSID" unreadable, or no key names the class
+        NotRegistered,  // "CLSID" unreadable, or the class has no key
         NotAControl,    // class key without "Control" (or not openable)
         NoServer,       // no readable "InprocServer32" default value
         ServerMissing,  // the registered server file does not exist
@@ -25,8 +26,9 @@ public:
     ControlRegistryEntry& operator=(const ControlRegistryEntry&) = delete;
     virtual ~ControlRegistryEntry() = default;
 
-    // True when the class is registered as a control under
-    // HKEY_CLASSES_ROOT\CLSID, its server file exists and, unless
+    // True when the class's own key under HKEY_CLASSES_ROOT\CLSID (opened by
+    // name, never searched for) marks it as a control, its server file (see
+    // ServerFileOf) exists and, unless
     // `requiredVersion` is empty, the file's ProductVersion text equals it
     // byte for byte.
     bool IsInstalled(CLSID clsid, std::string requiredVersion);
@@ -40,14 +42,14 @@ public:
     // initialised only for the call.
     bool RegisterServer(bool registerIt, const std::string& path);
 
-    std::string serverPath;  // "InprocServer32" default value, once read
+    std::string serverPath;  // the server file as checked (ServerFileOf), once read
     std::string clsidText;   // the class key's name, when the server is missing
     std::string progId;      // "ProgID" default value, when the server is missing
     std::string typeLib;     // "TypeLib" default value, when the server is missing
 
 private:
-    bool CheckClass(HKEY classes, const char* keyName, const std::string& requiredVersion);
-    void RecordMissingServer(HKEY classKey, const char* keyName);
+    void CheckClass(HKEY classes, const std::string& keyName, const std::string& requiredVersion);
+    void RecordMissingServer(HKEY classKey, const std::string& keyName);
 
     Outcome outcome_ = Outcome::NotRegistered;
 };
@@ -57,3 +59,16 @@ private:
 // block, whatever lengths the block claims. The query may write converted
 // text into the block's spare half.
 std::string ProductVersionInBlock(std::span<BYTE> block);
+
+// The server file that the class key `classKey` registers, as a real
+// installation writes it: the "InprocServer32" default value without
+// enclosing double quotes, environment variables expanded when the value is
+// REG_EXPAND_SZ, and a bare file name located where the loader would find it.
+// nullopt when the value is missing or unreadable (also one that fills 520
+// characters without a terminating zero). Whether the file exists is not
+// checked.
+std::optional<std::wstring> ServerFileOf(HKEY classKey);
+
+// ServerFileOf for the key HKEY_CLASSES_ROOT\CLSID\{clsid}; nullopt also
+// when the class has no key.
+std::optional<std::wstring> RegisteredServerFile(const CLSID& clsid);

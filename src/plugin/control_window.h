@@ -13,6 +13,7 @@
 #include "framework/wnd.h"
 
 class COCXInfo;
+class CStorageFile;
 class PluginWindow;
 
 // One outstanding URL request of the control.
@@ -34,7 +35,8 @@ public:
 
     // Activation.
     void LoadPropertyFile(std::string fileName, std::string url, int32_t width, int32_t height);
-    void ActivateControl();
+    // `propertyFile`, when given, is the record's file as the reader left it.
+    void ActivateControl(CStorageFile* propertyFile = nullptr);
 
     // Installation of a missing control.
     void OfferDownload();

@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include <windows.h>
 
 #include "plugin/plugin_module.h"
@@ -14,3 +16,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
         return TRUE;
     }
 }
+
+// The DLL's terminate handler. The runtime's own one prints the exception's
+// demangled type on stderr, which no browser shows, and brings the demangler
+// into the DLL; ending the process is all that is left to do either way.
+namespace __gnu_cxx {
+[[noreturn]] void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include <windows.h>
+
+#include "framework/unique_resource.h"
+#include "propfile/ansi_text.h"
 
 namespace propfile {
 
@@ -153,9 +156,18 @@ bool HasSoundCompoundStructure(const std::string& bytes) {
 }
 
 bool FileHasSoundCompoundStructure(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return true;
-    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const HANDLE opened = ::CreateFileW(WidenAnsi(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const fw::UniqueHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return true;
+    std::string bytes(std::size_t(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && !::ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr)) {
+        return true;
+    }
+    bytes.resize(read);
     return HasSoundCompoundStructure(bytes);
 }
 

@@ -7,6 +7,7 @@
 #include "propfile/header_value.h"
 #include "propfile/ole_error.h"
 #include "propfile/property_file_layout.h"
+#include "propfile/saved_state.h"
 #include "propfile/storage_file.h"
 
 using propfile::HeaderField;
@@ -40,11 +41,24 @@ void StoreHeaderValue(const HeaderField& field, std::string value, COCXInfo& inf
 }  // namespace
 
 BOOL CPropertyFileReader::ReadPropertyFile(const std::string& path, COCXInfo& info) {
-    // The storage walk reports refusals as OleError; they end the read here.
     // The file's destructor releases whatever the walk still held.
+    CStorageFile file;
+    const BOOL read = ReadPropertyFile(path, info, file);
+    if (!file.isOpen()) return FALSE;
     try {
-        CStorageFile file;
-        file.Open(path);
+        file.LeaveStorage();
+        file.LeaveStorage();
+        return read;
+    } catch (const propfile::OleError&) {
+        return FALSE;
+    }
+}
+
+BOOL CPropertyFileReader::ReadPropertyFile(const std::string& path, COCXInfo& info,
+                                           CStorageFile& file) {
+    // The storage walk reports refusals as OleError; they end the read here.
+    try {
+        if (!file.Open(path)) return FALSE;
         info.browserVersion = ReadTextValue(file, propfile::kBrowserVersionStream);
         file.EnterStorage(propfile::kHeaderSection);
         for (const HeaderField& field : propfile::kHeaderFields) {
@@ -52,13 +66,11 @@ BOOL CPropertyFileReader::ReadPropertyFile(const std::string& path, COCXInfo& in
         }
         file.LeaveStorage();
         file.EnterStorage(propfile::kObjectPropertySection);
-        const BOOL result = ReadControlClass(file.currentStorage(), info);
-        file.LeaveStorage();
-        file.LeaveStorage();
-        return result;
     } catch (const propfile::OleError&) {
+        propfile::LeaveSavedState(file);
         return FALSE;
     }
+    return ReadControlClass(file.currentStorage(), info);
 }
 
 BOOL CPropertyFileReader::ReadControlClass(IStorage* storage, COCXInfo& info) {

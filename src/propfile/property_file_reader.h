@@ -10,6 +10,8 @@
 #include "framework/cmd_target.h"
 #include "propfile/ocx_info.h"
 
+class CStorageFile;
+
 class CPropertyFileReader : public fw::CObject {
 public:
     // Reads the file at `path` (ANSI) into the freshly constructed `info`.
@@ -18,6 +20,13 @@ public:
     // Section", or refuses a commit gives FALSE; `info` then keeps what was
     // read before. Missing or unreadable values give "", 0 or FALSE.
     BOOL ReadPropertyFile(const std::string& path, COCXInfo& info);
+
+    // The same read through `file`, which must be Closed. The file is kept
+    // open for the control's saved state: when the class identifier was
+    // reached, `file` is left standing in "Object Property Section" (TRUE
+    // then means the identifier was read); otherwise it is Closed again, or,
+    // when a commit was refused on the way out, left to its destructor.
+    BOOL ReadPropertyFile(const std::string& path, COCXInfo& info, CStorageFile& file);
 
     // Reads the class identifier of `storage` into `info.clsid` and its
     // braced text into `info.clsidText`. FALSE leaves `clsid` untouched when

@@ -110,6 +110,66 @@ TEST(IsInstalledTest, RefusesIncompleteRegistrations) {
     }
 }
 
+// A copy of a fixture server in a folder of its own under the temporary
+// directory; both are removed when it goes.
+class PlacedServer {
+public:
+    PlacedServer(const std::wstring& folderName, const std::string& fixture) {
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        folder_ = temp + folderName;
+        file_ = folder_ + L"\\server.dll";
+        ::CreateDirectoryW(folder_.c_str(), nullptr);
+        EXPECT_TRUE(::CopyFileW(std::wstring(fixture.begin(), fixture.end()).c_str(), file_.c_str(), FALSE));
+    }
+    PlacedServer(const PlacedServer&) = delete;
+    PlacedServer& operator=(const PlacedServer&) = delete;
+    ~PlacedServer() {
+        ::DeleteFileW(file_.c_str());
+        ::RemoveDirectoryW(folder_.c_str());
+    }
+    const std::wstring& file() const { return file_; }
+    std::string ansiFile() const {
+        char text[1024] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, file_.c_str(), -1, text, sizeof text, nullptr, nullptr);
+        return text;
+    }
+
+private:
+    std::wstring folder_;
+    std::wstring file_;
+};
+
+// Server paths as real installations register them: the path that was
+// checked is the one reported and the one whose version is read.
+TEST(IsInstalledTest, FindsServerWhereInstallationsPutIt) {
+    const std::string v1002 = FixturePath("fixture_v1002.dll");
+    const std::string folder = v1002.substr(0, v1002.find_last_of('\\'));
+    ASSERT_TRUE(::SetEnvironmentVariableA("NPTRV_FIXTURE_FOLDER", folder.c_str()));
+    const PlacedServer deep(L"nptrv " + std::wstring(140, L'd'), v1002);
+    const PlacedServer nonAscii(L"nptrv \u00DCbersicht \u03A9\u6587", v1002);
+    const ShapeRow rows[] = {
+        {"expand string", {.server = "%NPTRV_FIXTURE_FOLDER%\\fixture_v1002.dll", .serverExpands = true},
+         Outcome::Installed, v1002},
+        {"expand string, file missing",
+         {.server = "%NPTRV_FIXTURE_FOLDER%\\gone.dll", .serverExpands = true},
+         Outcome::ServerMissing, folder + "\\gone.dll"},
+        {"quoted path", {.server = '"' + v1002 + '"'}, Outcome::Installed, v1002},
+        {"path over 128 characters", {.server = deep.ansiFile()}, Outcome::Installed, deep.ansiFile()},
+        {"non-ASCII folder", {.wideServer = nonAscii.file()}, Outcome::Installed, nonAscii.ansiFile()},
+    };
+    ASSERT_GT(deep.ansiFile().size(), 128u);
+    for (const ShapeRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        const CLSID clsid = NewClassId();
+        const auto guard = RegisterClassKey(ClassIdText(clsid), row.registration);
+        ControlRegistryEntry entry;
+        EXPECT_EQ(entry.IsInstalled(clsid, "1, 0, 0, 2"), row.outcome == Outcome::Installed);
+        EXPECT_STREQ(Name(entry.LastOutcome()), Name(row.outcome));
+        EXPECT_EQ(entry.serverPath, row.serverPath);
+    }
+}
+
 TEST(IsInstalledTest, UnknownClassIsNotRegistered) {
     ControlRegistryEntry entry;
     EXPECT_FALSE(entry.IsInstalled(NewClassId(), ""));
@@ -155,9 +215,9 @@ TEST(IsInstalledTest, FindsLowerCaseKeyName) {
 }
 
 // Classes that differ from the wanted one in a single byte, and a key named by
-// a ProgID that stands for the wanted class, all complete controls: the scan
-// must walk past every one of them.
-TEST(IsInstalledTest, WalksPastNearMisses) {
+// a ProgID that stands for the wanted class, all complete controls: none of
+// them is taken for the wanted class.
+TEST(IsInstalledTest, PassesOverNearMisses) {
     const CLSID wanted = NewClassId();
     const std::string v1002 = FixturePath("fixture_v1002.dll");
     std::vector<test::ScopedClassesKey> guards;

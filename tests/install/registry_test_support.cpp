@@ -14,14 +14,21 @@ fw::UniqueHKey CreateKey(HKEY parent, const std::string& path) {
 }
 
 bool SetDefault(HKEY parent, const std::string& subkey, const std::string& value,
-                bool terminated = true) {
+                bool terminated = true, DWORD type = REG_SZ) {
     const fw::UniqueHKey key = CreateKey(parent, subkey);
     // The registry takes a zero byte right after a string as its terminator,
     // so an unterminated value is written from a copy followed by another byte.
     const std::string data = terminated ? value : value + '!';
     const DWORD bytes = DWORD(value.size() + (terminated ? 1 : 0));
-    return key && ::RegSetValueExA(key.get(), nullptr, 0, REG_SZ,
+    return key && ::RegSetValueExA(key.get(), nullptr, 0, type,
                                    reinterpret_cast<const BYTE*>(data.data()), bytes) == ERROR_SUCCESS;
+}
+
+bool SetWideDefault(HKEY parent, const std::string& subkey, const std::wstring& value) {
+    const fw::UniqueHKey key = CreateKey(parent, subkey);
+    return key && ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(value.c_str()),
+                                   DWORD((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -58,7 +65,11 @@ ScopedClassesKey RegisterClassKey(const std::string& keyName, const ClassRegistr
     bool written = !registration.control || CreateKey(classKey.get(), "Control").valid();
     if (registration.server) {
         written &= SetDefault(classKey.get(), "InprocServer32", *registration.server,
-                              registration.serverTerminated);
+                              registration.serverTerminated,
+                              registration.serverExpands ? REG_EXPAND_SZ : REG_SZ);
+    }
+    if (registration.wideServer) {
+        written &= SetWideDefault(classKey.get(), "InprocServer32", *registration.wideServer);
     }
     if (registration.progId) written &= SetDefault(classKey.get(), "ProgID", *registration.progId);
     if (registration.typeLib) written &= SetDefault(classKey.get(), "TypeLib", *registration.typeLib);

@@ -28,6 +28,8 @@ struct ClassRegistration {
     bool control = true;
     std::optional<std::string> server;  // the "InprocServer32" default value
     bool serverTerminated = true;       // written without its zero byte when false
+    bool serverExpands = false;         // written as REG_EXPAND_SZ when true
+    std::optional<std::wstring> wideServer;  // written as UTF-16 instead of `server`
     std::optional<std::string> progId;
     std::optional<std::string> typeLib;
 };
