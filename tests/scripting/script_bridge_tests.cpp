@@ -15,6 +15,7 @@
 
 #include "framework/unique_resource.h"
 #include "scripting/dispatch_object.h"
+#include "scripting/embed_parameters.h"
 #include "scripting/script_dispatch.h"
 #include "scripting/scripting_safety.h"
 #include "scripting/variant_conversion.h"
@@ -206,6 +207,15 @@ TEST_F(ScriptBridgeTest, ScriptableObjectCallsTheControl) {
     EXPECT_FALSE(c.hasProperty(object, id("Echo")));
     EXPECT_FALSE(c.hasMethod(object, id("NoSuchMember")));
     EXPECT_TRUE(c.hasMethod(object, id("addEventListener")));
+
+    // "param-NAME" attributes set existing properties and skip the rest.
+    const char* attributeNames[] = {"Caption", "PARAM-Caption", "param-NoSuchProperty", "param-", "param-Caption"};
+    const char* attributeValues[] = {"plain", "first", "x", "y", "from the page"};
+    EXPECT_EQ((std::vector<std::string>{"Caption", "Caption"}),
+              ApplyEmbedParameters(control.Get(), 5, attributeNames, attributeValues));
+    UniqueNPVariant parameter(session);
+    ASSERT_TRUE(c.getProperty(object, id("Caption"), parameter.get()));
+    EXPECT_EQ("\"from the page\"", Text(*parameter));
 
     const NPVariant caption = Str("sc\xC3\xA9ne");
     ASSERT_TRUE(c.setProperty(object, id("Caption"), &caption));
