@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # nphost runs a page's scripts against a tiny scriptable plug-in: each case
 # of the page's table logs "ok NAME" or "FAIL NAME: why"; the log must show
-# every case passed, the NPRuntime calls, a timer and an external script,
+# every case passed, the NPRuntime calls, timers (one that never ends is
+# stopped) and an external script,
 # and the instance's objects let go of at teardown with script references
 # alive. The second embed answers no scriptable object.
 #
@@ -76,6 +77,7 @@ throws("nested calls are bounded", function () { function r() { return a.call(r)
 throws("long strings are refused", function () {
     var s = "x"; while (s.length <= (1 << 20)) s += s; a.echo(s); }, "too long");
 throws("script errors stay in the script", function () { undefinedFunction(); }, "ReferenceError");
+setTimeout(function () { for (;;) {} }, 20);  // ended by the time limit
 setTimeout(function () { console.log("ok timer after " + passed + " passed, " + failed + " failed"); }, 50);
 var kept = a;  // alive at teardown
 </script>
@@ -96,6 +98,7 @@ expect_line "<- NPN_SetException obj#[0-9]+ \"bad thing\"$"
 expect_line "<- NPN_InvokeDefault obj#[0-9]+ \(2 args\)$"
 expect_line "script error \(invokeDefault\): Error: inside"
 expect_line "too many nested calls between the page and the plug-in"
+expect_line "script error \(timer\): RangeError: execution timeout"
 expect_line "<- NPN_Evaluate obj#[0-9]+ \"marker \* 2\"$"
 # Teardown: the page lets go of the plug-in's object before NPP_Destroy.
 awk '/the page lets go of obj#/ { let = NR } /-> NPP_Destroy #1$/ { destroy = NR }

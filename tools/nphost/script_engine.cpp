@@ -24,6 +24,8 @@ constexpr char kEngine[] = "engine";
 
 struct HeapUse {
     std::size_t bytes = 0;
+    int depth = 0;               // protected calls under way
+    unsigned long deadline = 0;  // of the outermost one
 };
 constexpr std::size_t kBlockHeader = 16;
 
@@ -79,6 +81,7 @@ void Fatal(void*, const char* message) {
 // exception by the engine) ends the call and is logged, never escapes.
 template <typename Work>
 bool Protected(duk_context* ctx, const char* what, Work&& work) {
+    if (heapUse.depth++ == 0) heapUse.deadline = ::GetTickCount() + kScriptTimeLimitMs;
     struct Call {
         Work* work;
         bool ok;
@@ -102,6 +105,7 @@ bool Protected(duk_context* ctx, const char* what, Work&& work) {
         RuntimeLog(std::string("   script error (") + what + "): " + message);
     }
     duk_pop(ctx);
+    --heapUse.depth;
     return rc == DUK_EXEC_SUCCESS && call.ok;
 }
 
@@ -596,6 +600,16 @@ void PutFunction(duk_context* ctx, const char* name, duk_c_function function, du
 }
 
 }  // namespace
+}  // namespace nphost
+
+// The engine's timeout check (see CMakeLists.txt): true once the outermost
+// protected call has run for kScriptTimeLimitMs.
+int NphostScriptTimedOut(void* udata) {
+    const auto* use = static_cast<const nphost::HeapUse*>(udata);
+    return use->depth > 0 && static_cast<long>(::GetTickCount() - use->deadline) >= 0;
+}
+
+namespace nphost {
 
 // --- ScriptEngine --------------------------------------------------------------------
 

@@ -27,6 +27,9 @@ namespace nphost {
 
 // Engine heap above which allocations fail (scripts see an error).
 inline constexpr std::size_t kMaxScriptHeapBytes = 64u << 20;
+// A script run (a page script, a timer, a call from the plug-in, with all
+// it calls) is ended with an error after this long.
+inline constexpr unsigned long kScriptTimeLimitMs = 3000;
 // Timers waiting at once, and timer callbacks run per turn of the loop.
 inline constexpr std::size_t kMaxPendingTimers = 10000;
 inline constexpr int kMaxTimersPerTurn = 1000;
