@@ -16,6 +16,15 @@ typedef int16_t NPReason;
 typedef unsigned char NPBool;
 typedef char* NPMIMEType;
 
+// The scripting types, declared here for the function tables and defined in
+// npruntime.h.
+typedef struct NPObject NPObject;
+typedef struct NPClass NPClass;
+typedef struct _NPVariant NPVariant;
+typedef void* NPIdentifier;
+typedef char NPUTF8;
+typedef struct _NPString NPString;
+
 typedef struct _NPP {
     void* pdata;  // the plug-in's per-instance data
     void* ndata;  // the browser's per-instance data
@@ -119,6 +128,47 @@ typedef int16_t (*NPP_HandleEventProcPtr)(NPP instance, void* event);
 typedef void (*NPP_URLNotifyProcPtr)(NPP instance, const char* url, NPReason reason,
                                      void* notifyData);
 
+// What NPN_GetValue asks the browser and NPP_GetValue asks the plug-in
+// (values of the Windows ABI).
+typedef enum {
+    NPNVxDisplay = 1,
+    NPNVxtAppContext,
+    NPNVnetscapeWindow,
+    NPNVjavascriptEnabledBool,
+    NPNVasdEnabledBool,
+    NPNVisOfflineBool,
+    NPNVserviceManager = 10,
+    NPNVDOMElement = 11,
+    NPNVDOMWindow = 12,
+    NPNVToolkit = 13,
+    NPNVSupportsXEmbedBool = 14,
+    NPNVWindowNPObject = 15,
+    NPNVPluginElementNPObject = 16,
+    NPNVSupportsWindowless = 17,
+    NPNVprivateModeBool = 18
+} NPNVariable;
+
+typedef enum {
+    NPPVpluginNameString = 1,
+    NPPVpluginDescriptionString,
+    NPPVpluginWindowBool,
+    NPPVpluginTransparentBool,
+    NPPVjavaClass,
+    NPPVpluginWindowSize,
+    NPPVpluginTimerInterval,
+    NPPVpluginScriptableInstance = 10,
+    NPPVpluginScriptableIID = 11,
+    NPPVjavascriptPushCallerBool = 12,
+    NPPVpluginKeepLibraryInMemory = 13,
+    NPPVpluginNeedsXEmbed = 14,
+    NPPVpluginScriptableNPObject = 15
+} NPPVariable;
+
+// The plug-in's `getvalue` and `setvalue` entries (the table keeps them as
+// void*; a browser casts to these).
+typedef NPError (*NPP_GetValueProcPtr)(NPP instance, NPPVariable variable, void* value);
+typedef NPError (*NPP_SetValueProcPtr)(NPP instance, NPNVariable variable, void* value);
+
 typedef struct _NPPluginFuncs {
     uint16_t size;
     uint16_t version;
@@ -160,6 +210,40 @@ typedef NPError (*NPN_GetURLNotifyProcPtr)(NPP instance, const char* url, const 
 typedef NPError (*NPN_PostURLNotifyProcPtr)(NPP instance, const char* url, const char* window,
                                             uint32_t len, const char* buf, NPBool file,
                                             void* notifyData);
+typedef NPError (*NPN_GetValueProcPtr)(NPP instance, NPNVariable variable, void* value);
+typedef NPError (*NPN_SetValueProcPtr)(NPP instance, NPPVariable variable, void* value);
+typedef void (*NPN_InvalidateRectProcPtr)(NPP instance, NPRect* rect);
+typedef void (*NPN_InvalidateRegionProcPtr)(NPP instance, void* region);
+typedef void (*NPN_ForceRedrawProcPtr)(NPP instance);
+typedef NPIdentifier (*NPN_GetStringIdentifierProcPtr)(const NPUTF8* name);
+typedef void (*NPN_GetStringIdentifiersProcPtr)(const NPUTF8** names, int32_t nameCount,
+                                                NPIdentifier* identifiers);
+typedef NPIdentifier (*NPN_GetIntIdentifierProcPtr)(int32_t intid);
+typedef bool (*NPN_IdentifierIsStringProcPtr)(NPIdentifier identifier);
+typedef NPUTF8* (*NPN_UTF8FromIdentifierProcPtr)(NPIdentifier identifier);
+typedef int32_t (*NPN_IntFromIdentifierProcPtr)(NPIdentifier identifier);
+typedef NPObject* (*NPN_CreateObjectProcPtr)(NPP npp, NPClass* aClass);
+typedef NPObject* (*NPN_RetainObjectProcPtr)(NPObject* obj);
+typedef void (*NPN_ReleaseObjectProcPtr)(NPObject* obj);
+typedef bool (*NPN_InvokeProcPtr)(NPP npp, NPObject* obj, NPIdentifier methodName,
+                                  const NPVariant* args, uint32_t argCount, NPVariant* result);
+typedef bool (*NPN_InvokeDefaultProcPtr)(NPP npp, NPObject* obj, const NPVariant* args,
+                                         uint32_t argCount, NPVariant* result);
+typedef bool (*NPN_EvaluateProcPtr)(NPP npp, NPObject* obj, NPString* script,
+                                    NPVariant* result);
+typedef bool (*NPN_GetPropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName,
+                                       NPVariant* result);
+typedef bool (*NPN_SetPropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName,
+                                       const NPVariant* value);
+typedef bool (*NPN_RemovePropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName);
+typedef bool (*NPN_HasPropertyProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName);
+typedef bool (*NPN_HasMethodProcPtr)(NPP npp, NPObject* obj, NPIdentifier propertyName);
+typedef void (*NPN_ReleaseVariantValueProcPtr)(NPVariant* variant);
+typedef void (*NPN_SetExceptionProcPtr)(NPObject* obj, const NPUTF8* message);
+typedef void (*NPN_PushPopupsEnabledStateProcPtr)(NPP npp, NPBool enabled);
+typedef void (*NPN_PopPopupsEnabledStateProcPtr)(NPP npp);
+typedef bool (*NPN_EnumerateProcPtr)(NPP npp, NPObject* obj, NPIdentifier** identifiers,
+                                     uint32_t* count);
 
 typedef struct _NPNetscapeFuncs {
     uint16_t size;
@@ -180,6 +264,33 @@ typedef struct _NPNetscapeFuncs {
     NPN_GetJavaPeerProcPtr getJavaPeer;
     NPN_GetURLNotifyProcPtr geturlnotify;
     NPN_PostURLNotifyProcPtr posturlnotify;
+    NPN_GetValueProcPtr getvalue;
+    NPN_SetValueProcPtr setvalue;
+    NPN_InvalidateRectProcPtr invalidaterect;
+    NPN_InvalidateRegionProcPtr invalidateregion;
+    NPN_ForceRedrawProcPtr forceredraw;
+    NPN_GetStringIdentifierProcPtr getstringidentifier;
+    NPN_GetStringIdentifiersProcPtr getstringidentifiers;
+    NPN_GetIntIdentifierProcPtr getintidentifier;
+    NPN_IdentifierIsStringProcPtr identifierisstring;
+    NPN_UTF8FromIdentifierProcPtr utf8fromidentifier;
+    NPN_IntFromIdentifierProcPtr intfromidentifier;
+    NPN_CreateObjectProcPtr createobject;
+    NPN_RetainObjectProcPtr retainobject;
+    NPN_ReleaseObjectProcPtr releaseobject;
+    NPN_InvokeProcPtr invoke;
+    NPN_InvokeDefaultProcPtr invokeDefault;
+    NPN_EvaluateProcPtr evaluate;
+    NPN_GetPropertyProcPtr getproperty;
+    NPN_SetPropertyProcPtr setproperty;
+    NPN_RemovePropertyProcPtr removeproperty;
+    NPN_HasPropertyProcPtr hasproperty;
+    NPN_HasMethodProcPtr hasmethod;
+    NPN_ReleaseVariantValueProcPtr releasevariantvalue;
+    NPN_SetExceptionProcPtr setexception;
+    NPN_PushPopupsEnabledStateProcPtr pushpopupsenabledstate;
+    NPN_PopPopupsEnabledStateProcPtr poppopupsenabledstate;
+    NPN_EnumerateProcPtr enumerate;
 } NPNetscapeFuncs;
 
 // The least size either side accepts: the plug-in table up to and including
@@ -187,8 +298,21 @@ typedef struct _NPNetscapeFuncs {
 // in the 32-bit ABI).
 constexpr uint16_t kPluginFuncsMinSize = offsetof(NPPluginFuncs, event) + sizeof(void*);
 constexpr uint16_t kNetscapeFuncsMinSize = offsetof(NPNetscapeFuncs, memflush) + sizeof(void*);
+// The browser versions from which a table offers page scripting (the
+// NPRuntime functions up to `setexception`) and NPN_Enumerate, and the size of
+// a table that ends with `enumerate`.
+#define NPVERS_HAS_NPRUNTIME_SCRIPTING 14
+#define NPVERS_HAS_NPOBJECT_ENUM 18
+constexpr uint16_t kNetscapeFuncsScriptingSize =
+    offsetof(NPNetscapeFuncs, setexception) + sizeof(void*);
+constexpr uint16_t kNetscapeFuncsEnumerateSize =
+    offsetof(NPNetscapeFuncs, enumerate) + sizeof(void*);
+// The plug-in table with room for `getvalue`.
+constexpr uint16_t kPluginFuncsGetValueSize = offsetof(NPPluginFuncs, getvalue) + sizeof(void*);
 #if !defined(_WIN64)
 static_assert(kPluginFuncsMinSize == 44 && kNetscapeFuncsMinSize == 48);
+static_assert(kNetscapeFuncsScriptingSize == 164 && kNetscapeFuncsEnumerateSize == 176 &&
+              kPluginFuncsGetValueSize == 56);
 #endif
 
 // The library's exports.

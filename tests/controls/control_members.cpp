@@ -130,6 +130,12 @@ HRESULT TestControl::InvokeMember(DISPID dispid, WORD flags, DISPPARAMS* params,
         events_.Fire(dispid::kClickedEvent, &none);
         return S_OK;
     }
+    case dispid::kEcho: {
+        if (!kSafeForScripting) return DISP_E_MEMBERNOTFOUND;
+        if (FAILED(hr = ExpectArgs(params, 1))) return hr;
+        Log("Echo");
+        return result ? ::VariantCopyInd(result, &params->rgvarg[0]) : S_OK;
+    }
     case dispid::kLongName:
         if (!hasLongName) return DISP_E_MEMBERNOTFOUND;
         Log("LongName");

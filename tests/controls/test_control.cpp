@@ -71,6 +71,8 @@ STDMETHODIMP TestControl::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IOleInPlaceActiveObject*>(this);
     else if (riid == IID_IOleControl)
         *ppv = static_cast<IOleControl*>(this);
+    else if (riid == IID_IObjectSafety && kSafeForScripting)
+        *ppv = static_cast<IObjectSafety*>(this);
     else
         return E_NOINTERFACE;
     AddRef();
@@ -345,5 +347,29 @@ STDMETHODIMP TestControl::GetControlInfo(CONTROLINFO* info) {
 STDMETHODIMP TestControl::OnMnemonic(MSG*) { return E_NOTIMPL; }
 STDMETHODIMP TestControl::OnAmbientPropertyChange(DISPID) { return S_OK; }
 STDMETHODIMP TestControl::FreezeEvents(BOOL) { return S_OK; }
+
+
+// ---- IObjectSafety ----------------------------------------------------------
+
+namespace {
+constexpr DWORD kSafetySupported = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+}  // namespace
+
+STDMETHODIMP TestControl::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) {
+    if (!supported || !enabled) return E_POINTER;
+    *supported = *enabled = 0;
+    if (riid != IID_IDispatch && riid != IID_IUnknown) return E_NOINTERFACE;
+    *supported = kSafetySupported;
+    *enabled = safetyOptions_;
+    return S_OK;
+}
+
+STDMETHODIMP TestControl::SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) {
+    if (riid != IID_IDispatch && riid != IID_IUnknown) return E_NOINTERFACE;
+    if (mask & ~kSafetySupported) return E_FAIL;
+    safetyOptions_ = (safetyOptions_ & ~mask) | (enabled & mask);
+    Log("SetInterfaceSafetyOptions", std::to_string(safetyOptions_));
+    return S_OK;
+}
 
 }  // namespace test_control

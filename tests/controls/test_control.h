@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include <objsafe.h>
 #include <ocidl.h>
 #include <olectl.h>
 #include <windows.h>
@@ -23,7 +24,8 @@ class TestControl final : public IDispatch,
                     public IOleObject,
                     public IOleInPlaceObject,
                     public IOleInPlaceActiveObject,
-                    public IOleControl {
+                    public IOleControl,
+                    public IObjectSafety {
 public:
     // Makes an object with one reference for the caller, or fails (the type
     // library cannot be loaded from the module).
@@ -104,6 +106,10 @@ public:
     STDMETHODIMP OnAmbientPropertyChange(DISPID dispid) override;
     STDMETHODIMP FreezeEvents(BOOL freeze) override;
 
+    // IObjectSafety (given out by the safe_for_scripting variant only)
+    STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
+    STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
+
     // For the window procedure: paints the caption and the kept first line.
     void Paint(HDC dc, const RECT& client) const;
 
@@ -133,6 +139,7 @@ private:
 
     LONG references_ = 1;
     int serial_;
+    DWORD safetyOptions_ = 0;
     Microsoft::WRL::ComPtr<ITypeInfo> dispatchInfo_;
     Microsoft::WRL::ComPtr<ITypeInfo> classInfo_;
     EventConnectionPoint events_;

@@ -42,7 +42,22 @@ const EmbedCase kEmbedCases[] = {
      R"(<html><body><embed src=1.opf><br><embed></body>)", {{{"src", "1.opf"}}, {}}},
     {"a tag that never closes is ignored", R"(<embed src=a.opf><embed src="b.opf)",
      {{{"src", "a.opf"}}}},
+    {"an embed written inside a script text is not an embed",
+     R"(<SCRIPT>w("<embed src=no.opf>")</script ><embed src=yes.opf>)", {{{"src", "yes.opf"}}}},
 };
+
+TEST(ParseScriptsTest, ReadsInlineAndExternalScriptsInPageOrder) {
+    const auto scripts = nphost::ParseScripts(
+        "<script>a(\"</p>\");</script><!-- <script>hidden()</script> -->"
+        "<Script src='b.js' defer></SCRIPT><script type=text/javascript>\nc()\n</script>"
+        "<script>never ends");
+    ASSERT_EQ(3u, scripts.size());
+    EXPECT_EQ("", scripts[0].src);
+    EXPECT_EQ("a(\"</p>\");", scripts[0].text);
+    EXPECT_EQ("b.js", scripts[1].src);
+    EXPECT_EQ("", scripts[1].text);
+    EXPECT_EQ("\nc()\n", scripts[2].text);
+}
 
 TEST(ParseEmbedsTest, ReadsEveryAttributeInPageOrder) {
     for (const EmbedCase& c : kEmbedCases) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "npruntime_host.h"
+
 namespace nphost {
 namespace {
 
@@ -96,6 +98,7 @@ NPError Instance::SetWindow(HWND window) {
 }
 
 NPError Instance::Destroy() {
+    if (browser_.beforeDestroy) browser_.beforeDestroy(*this);
     browser_.Log("-> NPP_Destroy #" + std::to_string(id_));
     alive_ = false;
     browser_.Forget(*this);
@@ -148,12 +151,11 @@ Browser::Browser(PluginModule& module) : module_(module) {
     page_ = ::CreateWindowExW(0, kPageClass, L"nphost", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                               0, 0, 800, 600, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ::ShowWindow(page_, SW_SHOWNOACTIVATE);
-    browserFuncs_.size = sizeof browserFuncs_;
-    browserFuncs_.version = (NP_VERSION_MAJOR << 8) | NP_VERSION_MINOR;
     browserFuncs_.geturl = &Browser::GetURL;
     browserFuncs_.memalloc = &Browser::MemAlloc;
     browserFuncs_.memfree = &Browser::MemFree;
     browserFuncs_.memflush = &Browser::MemFlush;
+    InstallRuntimeFunctions(browserFuncs_);
     pluginFuncs_.size = sizeof pluginFuncs_;
 }
 
@@ -298,5 +300,18 @@ void Browser::MemFree(void* pointer) {
 }
 
 uint32_t Browser::MemFlush(uint32_t) { return 0; }
+
+void* Browser::Allocate(std::size_t size) {
+    Browser* browser = Current();
+    void* block = std::malloc(size ? size : 1);
+    if (block && browser) ++browser->liveAllocations_;
+    return block;
+}
+
+void Browser::Free(void* pointer) {
+    if (!pointer) return;
+    if (Browser* browser = Current()) --browser->liveAllocations_;
+    std::free(pointer);
+}
 
 }  // namespace nphost

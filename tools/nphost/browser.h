@@ -124,6 +124,17 @@ public:
 
     void Log(std::string line);
 
+    // Called at the start of Instance::Destroy, before NPP_Destroy (the
+    // page's scripts let go of the instance's objects).
+    std::function<void(Instance&)> beforeDestroy;
+
+    // The browser of this process, if any.
+    static Browser* Current();
+    // Browser memory handed to the plug-in by the browser itself (strings of
+    // variants and identifiers), counted like NPN_MemAlloc but not logged.
+    static void* Allocate(std::size_t size);
+    static void Free(void* pointer);
+
 private:
     friend class Instance;
     struct PendingFetch {
@@ -134,7 +145,6 @@ private:
     static void* MemAlloc(uint32_t size);
     static void MemFree(void* pointer);
     static uint32_t MemFlush(uint32_t size);
-    static Browser* Current();
 
     std::optional<Answer> Lookup(const std::string& url) const;
     void Fetch(Instance& instance, const std::string& url);

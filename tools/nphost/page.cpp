@@ -101,6 +101,54 @@ std::size_t ReadAttributes(const std::string& html, std::size_t at, Embed& embed
     return std::string::npos;
 }
 
+// Whether a tag named `name` (lower case) starts at `at`.
+bool IsTag(const std::string& html, std::size_t at, const char* name) {
+    const std::size_t after = at + 1 + std::char_traits<char>::length(name);
+    return StartsWithNoCase(html, at + 1, name) &&
+           (after >= html.size() || IsBlank(html[after]) || html[after] == '>' || html[after] == '/');
+}
+
+// Where the "</script" that ends a script text begun at `from` is, or npos.
+std::size_t ScriptEnd(const std::string& html, std::size_t from) {
+    for (std::size_t at = html.find("</", from); at != std::string::npos; at = html.find("</", at + 2)) {
+        if (StartsWithNoCase(html, at + 2, "script")) return at;
+    }
+    return std::string::npos;
+}
+
+// Calls `visit(isScript, attributes, scriptText)` for each <embed> and
+// <script> in page order, outside comments; script texts hold no elements.
+// Stops at an unterminated comment, tag or script.
+template <typename Visit>
+void ForEachElement(const std::string& html, Visit&& visit) {
+    std::size_t at = 0;
+    while ((at = html.find('<', at)) != std::string::npos) {
+        if (html.compare(at, 4, "<!--") == 0) {
+            const std::size_t end = html.find("-->", at + 4);
+            if (end == std::string::npos) return;
+            at = end + 3;
+            continue;
+        }
+        const bool script = IsTag(html, at, "script");
+        if (!script && !IsTag(html, at, "embed")) {
+            ++at;
+            continue;
+        }
+        Embed attributes;
+        const std::size_t end = ReadAttributes(html, at + (script ? 7 : 6), attributes);
+        if (end == std::string::npos) return;
+        if (!script) {
+            visit(false, std::move(attributes), std::string());
+            at = end;
+            continue;
+        }
+        const std::size_t close = ScriptEnd(html, end);
+        if (close == std::string::npos) return;
+        visit(true, std::move(attributes), html.substr(end, close - end));
+        at = close + 2;
+    }
+}
+
 int SizeOf(const Embed& embed, const char* name) {
     const std::optional<std::string> text = embed.Get(name);
     if (!text) return 100;
@@ -121,28 +169,18 @@ std::optional<std::string> Embed::Get(const std::string& name) const {
 
 std::vector<Embed> ParseEmbeds(const std::string& html) {
     std::vector<Embed> embeds;
-    std::size_t at = 0;
-    while ((at = html.find('<', at)) != std::string::npos) {
-        if (html.compare(at, 4, "<!--") == 0) {
-            const std::size_t end = html.find("-->", at + 4);
-            if (end == std::string::npos) break;
-            at = end + 3;
-            continue;
-        }
-        const std::size_t afterName = at + 6;
-        if (StartsWithNoCase(html, at, "<embed") &&
-            (afterName >= html.size() || IsBlank(html[afterName]) || html[afterName] == '>' ||
-             html[afterName] == '/')) {
-            Embed embed;
-            const std::size_t end = ReadAttributes(html, afterName, embed);
-            if (end == std::string::npos) break;
-            embeds.push_back(std::move(embed));
-            at = end;
-            continue;
-        }
-        ++at;
-    }
+    ForEachElement(html, [&](bool script, Embed attributes, const std::string&) {
+        if (!script) embeds.push_back(std::move(attributes));
+    });
     return embeds;
+}
+
+std::vector<Script> ParseScripts(const std::string& html) {
+    std::vector<Script> scripts;
+    ForEachElement(html, [&](bool script, Embed attributes, std::string text) {
+        if (script) scripts.push_back({attributes.Get("src").value_or(""), std::move(text)});
+    });
+    return scripts;
 }
 
 PageLayout LayOut(const std::vector<Embed>& embeds) {

@@ -19,9 +19,19 @@ struct Embed {
     std::optional<std::string> Get(const std::string& name) const;
 };
 
-// Every <embed> of `html` in page order. Comments are skipped; an element
-// whose tag is never closed with ">" is ignored.
+// Every <embed> of `html` in page order. Comments and script texts are
+// skipped; an element whose tag is never closed with ">" is ignored.
 std::vector<Embed> ParseEmbeds(const std::string& html);
+
+// A <script>: its src attribute (empty for an inline script) and its text.
+struct Script {
+    std::string src;
+    std::string text;
+};
+
+// Every <script> of `html` in page order, with its text up to "</script".
+// Comments outside scripts are skipped; a script that never ends is ignored.
+std::vector<Script> ParseScripts(const std::string& html);
 
 // Where each embed sits in the page window's client area.
 struct Placement {

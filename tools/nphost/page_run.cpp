@@ -15,6 +15,7 @@
 #include "page.h"
 #include "plugin_finder.h"
 #include "screenshot.h"
+#include "script_engine.h"
 #include "url.h"
 
 namespace nphost {
@@ -108,17 +109,31 @@ private:
     bool failed_ = false;
 };
 
-void RunFor(Browser& browser, double seconds) {
+void RunFor(Browser& browser, ScriptEngine& scripts, double seconds) {
     const DWORD until = ::GetTickCount() + static_cast<DWORD>(seconds * 1000);
     do {
         browser.RunPending();
-        browser.PumpMessages(50);
+        scripts.RunDueTimers();
+        browser.PumpMessages(scripts.pendingTimers() ? 10 : 50);
     } while (static_cast<LONG>(until - ::GetTickCount()) > 0);
 }
 
+// Runs the page's scripts in order; an external one is fetched relative to
+// the page. A script that cannot be read or fails is logged and skipped.
+void RunScripts(ScriptEngine& scripts, PageSession& session, const std::vector<Script>& list) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i].src.empty()) {
+            scripts.Run(list[i].text, "script " + std::to_string(i + 1));
+        } else if (auto answer = session.Answer(list[i].src)) {
+            if (auto text = ReadWholeFile(answer->localFile)) scripts.Run(*text, answer->deliveredUrl);
+        }
+    }
+}
+
 int ShowPage(const PageOptions& options, PluginModule& module, const std::vector<Embed>& embeds,
-             const std::string& pageUrl, Fetcher& fetcher) {
+             const std::vector<Script>& scriptList, const std::string& pageUrl, Fetcher& fetcher) {
     Browser browser(module);
+    ScriptEngine scripts(browser);
     browser.echoLog = true;
     ::SetWindowTextA(browser.pageWindow(), ("nphost - " + pageUrl).c_str());
     PageSession session(browser, fetcher, pageUrl);
@@ -142,6 +157,7 @@ int ShowPage(const PageOptions& options, PluginModule& module, const std::vector
             return 1;
         }
         instances.push_back(&instance);
+        scripts.AddElement(instance, embeds[i].attributes);
         if (instance.SetWindow() != NPERR_NO_ERROR) {
             Complain("the plug-in refused the window of embed " + std::to_string(i + 1));
             return 1;
@@ -152,7 +168,9 @@ int ShowPage(const PageOptions& options, PluginModule& module, const std::vector
             instances[i]->Deliver(answer->deliveredUrl, answer->localFile);
         }
     }
-    RunFor(browser, options.runForSeconds);
+    browser.RunPending();
+    RunScripts(scripts, session, scriptList);
+    RunFor(browser, scripts, options.runForSeconds);
     int status = session.failed() ? 1 : 0;
     if (!options.screenshot.empty()) {
         browser.RunPending();
@@ -205,7 +223,7 @@ int RunPage(const PageOptions& options) {
     }
     std::printf("page %s\nplug-in %s\n", pageUrl.c_str(), plugin->c_str());
     std::fflush(stdout);
-    return ShowPage(options, module, embeds, pageUrl, fetcher);
+    return ShowPage(options, module, embeds, ParseScripts(*html), pageUrl, fetcher);
 }
 
 }  // namespace nphost

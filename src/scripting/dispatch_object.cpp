@@ -1,0 +1,348 @@
+#include "scripting/dispatch_object.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+#include "framework/adopt_com_ptr.h"
+#include "framework/type_info_parts.h"
+#include "framework/unique_resource.h"
+#include "scripting/variant_conversion.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace scripting {
+namespace {
+
+constexpr char kAddListener[] = "addEventListener";
+constexpr char kRemoveListener[] = "removeEventListener";
+constexpr char kGone[] = "the control is gone";
+
+std::string Utf8(const NPVariant& value) {
+    if (value.type != NPVariantType_String) return {};
+    return std::string(value.value.stringValue.UTF8Characters, value.value.stringValue.UTF8Length);
+}
+
+// The description an automation failure carries, or a text with its code.
+std::string Describe(HRESULT result, EXCEPINFO& exception) {
+    if (result == DISP_E_EXCEPTION && exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
+    const fw::UniqueBstr source(exception.bstrSource);
+    const fw::UniqueBstr description(exception.bstrDescription);
+    const fw::UniqueBstr helpFile(exception.bstrHelpFile);
+    std::string text;
+    if (description && Utf8FromWide(description.get(), ::SysStringLen(description.get()), text) &&
+        !text.empty()) {
+        return text;
+    }
+    char code[64];
+    std::snprintf(code, sizeof code, "the control's call failed (0x%08lX)",
+                  static_cast<unsigned long>(result == DISP_E_EXCEPTION && exception.scode
+                                                 ? exception.scode
+                                                 : result));
+    return code;
+}
+
+// Calls visit(info, function, variable) for each member the control's type
+// information describes (one of function and variable is null); nothing for
+// a control that gives none.
+template <typename Visit>
+void VisitMembers(IDispatch* dispatch, Visit&& visit) {
+    ComPtr<ITypeInfo> info;
+    UINT infoCount = 0;
+    fw::UniqueTypeAttr attributes;
+    if (FAILED(dispatch->GetTypeInfoCount(&infoCount)) || !infoCount ||
+        FAILED(dispatch->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info)) || !info ||
+        FAILED(info->GetTypeAttr(attributes.Receive(info.Get()))) || !attributes) {
+        return;
+    }
+    for (UINT i = 0; i < attributes->cFuncs; ++i) {
+        fw::UniqueFuncDesc function;
+        if (SUCCEEDED(info->GetFuncDesc(i, function.Receive(info.Get()))) && function) {
+            visit(info.Get(), function.get(), nullptr);
+        }
+    }
+    for (UINT i = 0; i < attributes->cVars; ++i) {
+        fw::UniqueVarDesc variable;
+        if (SUCCEEDED(info->GetVarDesc(i, variable.Receive(info.Get()))) && variable) {
+            visit(info.Get(), nullptr, variable.get());
+        }
+    }
+}
+
+// Owns VARIANT arguments in automation order for one call.
+class Arguments {
+public:
+    explicit Arguments(uint32_t count) : values_(count) {
+        for (VARIANT& v : values_) ::VariantInit(&v);
+    }
+    Arguments(const Arguments&) = delete;
+    Arguments& operator=(const Arguments&) = delete;
+    ~Arguments() {
+        for (VARIANT& v : values_) ::VariantClear(&v);
+    }
+    // Slot for script argument `i` of `count` (the last goes first).
+    VARIANT* ForScriptArgument(uint32_t i) { return &values_[values_.size() - 1 - i]; }
+    VARIANT* data() { return values_.empty() ? nullptr : values_.data(); }
+    UINT size() const { return static_cast<UINT>(values_.size()); }
+
+private:
+    std::vector<VARIANT> values_;
+};
+
+}  // namespace
+
+// The class's callbacks: each finds its object and answers through it.
+struct DispatchObjectCalls {
+    static DispatchObject* Self(NPObject* object) { return static_cast<DispatchObject*>(object); }
+
+    static NPObject* Allocate(NPP, NPClass*) { return new DispatchObject(); }
+    static void Deallocate(NPObject* object) { delete Self(object); }
+    static void Invalidate(NPObject* object) { Self(object)->Disconnect(); }
+
+    static bool IsListenerMethod(const std::string& name) {
+        return name == kAddListener || name == kRemoveListener;
+    }
+
+    static bool HasMethod(NPObject* object, NPIdentifier name) {
+        DispatchObject* self = Self(object);
+        if (!self->Usable()) return false;
+        if (IsListenerMethod(self->session_->browser().NameOf(name))) return true;
+        const DispatchObject::Member* member = self->Find(name);
+        return member && member->method;
+    }
+
+    static bool HasProperty(NPObject* object, NPIdentifier name) {
+        DispatchObject* self = Self(object);
+        if (!self->Usable()) return false;
+        const DispatchObject::Member* member = self->Find(name);
+        return member && member->property;
+    }
+
+    static bool Invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
+                       NPVariant* result) {
+        DispatchObject* self = Self(object);
+        if (!self->Usable()) return self->Fail(kGone);
+        const std::string text = self->session_->browser().NameOf(name);
+        if (IsListenerMethod(text)) return self->Listen(args, count, text == kAddListener);
+        const DispatchObject::Member* member = self->Find(name);
+        if (!member) return self->Fail("the control has no method " + text);
+        const WORD flags = member->method ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+        return self->Call(member->dispid, flags, args, count, result);
+    }
+
+    static bool InvokeDefault(NPObject* object, const NPVariant* args, uint32_t count,
+                              NPVariant* result) {
+        DispatchObject* self = Self(object);
+        if (!self->Usable()) return self->Fail(kGone);
+        return self->Call(DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, count, result);
+    }
+
+    static bool GetProperty(NPObject* object, NPIdentifier name, NPVariant* result) {
+        DispatchObject* self = Self(object);
+        if (!self->Usable()) return self->Fail(kGone);
+        const DispatchObject::Member* member = self->Find(name);
+        if (!member || !member->property) return false;
+        return self->Call(member->dispid, DISPATCH_PROPERTYGET, nullptr, 0, result);
+    }
+
+    static bool SetProperty(NPObject* object, NPIdentifier name, const NPVariant* value) {
+        DispatchObject* self = Self(object);
+        if (!self->Usable()) return self->Fail(kGone);
+        const DispatchObject::Member* member = self->Find(name);
+        if (!member || !member->property) return false;
+        return self->Call(member->dispid, DISPATCH_PROPERTYPUT, value, 1, nullptr);
+    }
+
+    static bool Enumerate(NPObject* object, NPIdentifier** names, uint32_t* count);
+};
+
+NPClass DispatchObject::npClass = {
+    NP_CLASS_STRUCT_VERSION_ENUM,        DispatchObjectCalls::Allocate,
+    DispatchObjectCalls::Deallocate,     DispatchObjectCalls::Invalidate,
+    DispatchObjectCalls::HasMethod,      DispatchObjectCalls::Invoke,
+    DispatchObjectCalls::InvokeDefault,  DispatchObjectCalls::HasProperty,
+    DispatchObjectCalls::GetProperty,    DispatchObjectCalls::SetProperty,
+    nullptr,                             DispatchObjectCalls::Enumerate,
+    nullptr};
+
+NPObject* DispatchObject::Create(const std::shared_ptr<ScriptSession>& session, IDispatch* dispatch) {
+    if (!session || !session->open() || !dispatch) return nullptr;
+    NPObject* object = session->browser().CreateObject(session->npp(), &npClass);
+    DispatchObject* self = From(object);
+    if (!self) return nullptr;
+    self->session_ = session;
+    self->dispatch_ = dispatch;
+    session->Add(self);
+    return object;
+}
+
+DispatchObject* DispatchObject::From(NPObject* object) {
+    return object && object->_class == &npClass ? static_cast<DispatchObject*>(object) : nullptr;
+}
+
+DispatchObject::~DispatchObject() {
+    Disconnect();
+    if (session_) session_->Remove(this);
+}
+
+bool DispatchObject::Usable() { return dispatch_ && session_ && session_->open(); }
+
+void DispatchObject::Disconnect() {
+    dispatch_.Reset();
+    members_.clear();
+    auto listeners = std::move(listeners_);
+    listeners_.clear();
+    if (!session_ || !session_->open()) return;  // the browser let go of everything already
+    for (auto& [name, list] : listeners) {
+        for (NPObject* listener : list) session_->browser().ReleaseObject(listener);
+    }
+}
+
+bool DispatchObject::Fail(const std::string& message) {
+    if (session_ && session_->open()) session_->browser().SetException(this, message.c_str());
+    return false;
+}
+
+const DispatchObject::Member* DispatchObject::Find(NPIdentifier name) {
+    const std::string text = session_->browser().NameOf(name);
+    if (text.empty()) return nullptr;
+    if (auto found = members_.find(text); found != members_.end()) return &found->second;
+    fw::UniqueBstr wide = BstrFromUtf8(text.c_str(), static_cast<uint32_t>(text.size()));
+    if (!wide) return nullptr;
+    LPOLESTR names[] = {wide.get()};
+    Member member = {DISPID_UNKNOWN, false, false};
+    if (FAILED(dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &member.dispid))) {
+        return nullptr;
+    }
+    VisitMembers(dispatch_.Get(), [&](ITypeInfo*, const FUNCDESC* function, const VARDESC* variable) {
+        if (function && function->memid == member.dispid) {
+            (function->invkind == INVOKE_FUNC ? member.method : member.property) = true;
+        }
+        if (variable && variable->memid == member.dispid) member.property = true;
+    });
+    if (!member.method && !member.property) member.method = member.property = true;  // no description
+    return &members_.emplace(text, member).first->second;
+}
+
+bool DispatchObject::Call(DISPID dispid, WORD flags, const NPVariant* args, uint32_t count,
+                          NPVariant* result) {
+    // The call may end in a page script that tears the instance down: what
+    // the call needs is held locally.
+    const std::shared_ptr<ScriptSession> session = session_;
+    const ComPtr<IDispatch> dispatch = dispatch_;
+    Arguments arguments(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (FAILED(ToVariant(session, args[i], arguments.ForScriptArgument(i)))) {
+            return Fail("an argument cannot be passed to the control");
+        }
+    }
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {arguments.data(), nullptr, arguments.size(), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+    }
+    fw::UniqueVariant answer;
+    EXCEPINFO exception = {};
+    UINT argumentError = 0;
+    const HRESULT hr = dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                        flags == DISPATCH_PROPERTYPUT ? nullptr : answer.get(),
+                                        &exception, &argumentError);
+    if (FAILED(hr)) {
+        const std::string message = Describe(hr, exception);
+        if (session->open()) session->browser().SetException(this, message.c_str());
+        return false;
+    }
+    if (!result) return true;
+    if (!session->open()) return false;
+    if (!FromVariant(session, *answer.get(), *result)) {
+        return Fail("the control's answer cannot be given to the script");
+    }
+    return true;
+}
+
+bool DispatchObject::Listen(const NPVariant* args, uint32_t count, bool add) {
+    if (count < 2 || args[0].type != NPVariantType_String || args[1].type != NPVariantType_Object ||
+        !args[1].value.objectValue) {
+        return Fail(std::string(add ? kAddListener : kRemoveListener) + " expects a name and a function");
+    }
+    std::vector<NPObject*>& list = listeners_[Utf8(args[0])];
+    NPObject* listener = args[1].value.objectValue;
+    const auto found = std::find(list.begin(), list.end(), listener);
+    if (add && found == list.end()) {
+        list.push_back(session_->browser().RetainObject(listener));
+    } else if (!add && found != list.end()) {
+        list.erase(found);
+        session_->browser().ReleaseObject(listener);
+    }
+    return true;
+}
+
+void DispatchObject::FireEvent(const std::string& name, const DISPPARAMS& params) {
+    if (!Usable()) return;
+    auto found = listeners_.find(name);
+    if (found == listeners_.end() || found->second.empty()) return;
+    // Listeners may add or remove listeners or end the instance: each is held
+    // for its call, and the loop stops when the session closes.
+    const std::shared_ptr<ScriptSession> session = session_;
+    BrowserCalls& browser = session->browser();
+    const std::vector<NPObject*> listeners = found->second;
+    for (NPObject* listener : listeners) browser.RetainObject(listener);
+    for (NPObject* listener : listeners) {
+        if (!session->open()) break;
+        std::vector<UniqueNPVariant> arguments;
+        std::vector<NPVariant> values;
+        for (UINT i = params.cArgs; i-- > 0;) {
+            arguments.emplace_back(session);
+            if (!FromVariant(session, params.rgvarg[i], *arguments.back().get())) {
+                VOID_TO_NPVARIANT(*arguments.back().get());
+            }
+            values.push_back(*arguments.back().get());
+        }
+        UniqueNPVariant result(session);
+        browser.InvokeDefault(session->npp(), listener, values.data(),
+                              static_cast<uint32_t>(values.size()), result.get());
+    }
+    if (session->open()) {
+        for (NPObject* listener : listeners) browser.ReleaseObject(listener);
+    }
+}
+
+bool DispatchObjectCalls::Enumerate(NPObject* object, NPIdentifier** names, uint32_t* count) {
+    DispatchObject* self = Self(object);
+    *names = nullptr;
+    *count = 0;
+    if (!self->Usable()) return self->Fail(kGone);
+    BrowserCalls& browser = self->session_->browser();
+    std::vector<std::string> found = {kAddListener, kRemoveListener};
+    std::set<std::string> seen(found.begin(), found.end());
+    auto add = [&](ITypeInfo* info, MEMBERID id) {
+        BSTR raw = nullptr;
+        UINT got = 0;
+        if (FAILED(info->GetNames(id, &raw, 1, &got)) || got == 0) return;
+        const fw::UniqueBstr name(raw);
+        std::string text;
+        if (Utf8FromWide(name.get(), ::SysStringLen(name.get()), text) && !text.empty() &&
+            seen.insert(text).second) {
+            found.push_back(text);
+        }
+    };
+    VisitMembers(self->dispatch_.Get(), [&](ITypeInfo* info, const FUNCDESC* function,
+                                            const VARDESC* variable) {
+        if (function && !(function->wFuncFlags & (FUNCFLAG_FRESTRICTED | FUNCFLAG_FHIDDEN))) {
+            add(info, function->memid);
+        }
+        if (variable && !(variable->wVarFlags & (VARFLAG_FRESTRICTED | VARFLAG_FHIDDEN))) {
+            add(info, variable->memid);
+        }
+    });
+    auto* block = static_cast<NPIdentifier*>(
+        browser.MemAlloc(static_cast<uint32_t>(found.size() * sizeof(NPIdentifier))));
+    if (!block) return false;
+    for (std::size_t i = 0; i < found.size(); ++i) block[i] = browser.GetStringIdentifier(found[i].c_str());
+    *names = block;
+    *count = static_cast<uint32_t>(found.size());
+    return true;
+}
+
+}  // namespace scripting
