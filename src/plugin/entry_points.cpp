@@ -1,6 +1,6 @@
 // The library's face to the browser: the three exports and the plug-in
 // callbacks they hand out. No exception ever leaves one of them.
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 
 #include <string>
 

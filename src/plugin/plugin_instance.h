@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 
 class PluginWindow;
 
@@ -18,13 +18,9 @@ struct PluginInstanceData {
 
 constexpr int32_t kDefaultEmbedSize = 100;
 
-// The embed argument's decimal value as the C library reads an integer:
-// leading blanks and a sign, digits up to the first non-digit, 0 without
-// digits. Values beyond the 32-bit range saturate.
-int32_t ParseEmbedInteger(const char* text);
-
 // Applies the page's "width" and "height" arguments (names without regard to
-// case, later pairs win) to the record.
+// case, later pairs win, values read as propfile::ParseInteger does) to the
+// record.
 void ApplyEmbedArguments(PluginInstanceData& record, int16_t argc, char* argn[], char* argv[]);
 
 // How a delivered file is handled, by the extension of its URL.

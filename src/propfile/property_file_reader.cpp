@@ -29,7 +29,7 @@ void StoreHeaderValue(const HeaderField& field, std::string value, COCXInfo& inf
         info.*field.text = std::move(value);
         break;
     case HeaderValueKind::integer:
-        info.*field.number = propfile::ParseHeaderInteger(value);
+        info.*field.number = propfile::ParseInteger(value.c_str());
         break;
     case HeaderValueKind::flag:
         info.*field.number = propfile::ParseHeaderFlag(value) ? TRUE : FALSE;

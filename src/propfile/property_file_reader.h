@@ -7,10 +7,9 @@
 #include <windows.h>
 #include <objidl.h>
 
-#include "framework/cmd_target.h"
 #include "propfile/ocx_info.h"
 
-class CPropertyFileReader : public fw::CObject {
+class CPropertyFileReader {
 public:
     // Reads the file at `path` (ANSI) into the freshly constructed `info`.
     // TRUE when the header values and the class identifier were read. A file

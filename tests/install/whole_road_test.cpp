@@ -78,8 +78,8 @@ TEST_F(WholeRoad, ACompressedControlIsFetchedExpandedRegisteredCreatedAndStarted
         EXPECT_EQ(placed_, lookup.serverPath);
         ControlWindow* window = WindowOf(page);
         ASSERT_NE(nullptr, window);
-        EXPECT_EQ(1, window->started);
-        EXPECT_NE(nullptr, window->info->controlUnknown);
+        EXPECT_TRUE(window->IsStarted());
+        EXPECT_NE(nullptr, window->Control().Unknown());
 
         EXPECT_EQ(NPERR_NO_ERROR, page.Destroy());
         test_controls::CallRegistrationEntry(std::wstring(placed_.begin(), placed_.end()),
@@ -109,7 +109,7 @@ TEST_F(WholeRoad, APlacedControlOfAnotherVersionIsOfferedAgain) {
     EXPECT_TRUE(lookup.IsInstalled(other.clsid, ""));  // registered, but not the version asked for
     ControlWindow* window = WindowOf(page);
     ASSERT_NE(nullptr, window);
-    EXPECT_EQ(0, window->started);
+    EXPECT_FALSE(window->IsStarted());
     EXPECT_EQ(std::vector<std::string>{"http://host/pages/clock.oc_"}, browser.requestedUrls());
 }
 

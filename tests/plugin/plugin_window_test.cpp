@@ -33,10 +33,10 @@ TEST_F(PluginWindowTest, SetWindowTwiceMakesOneWindowSizedFromTheEmbed) {
     EXPECT_EQ(instance.window(), first->m_hWnd);
     EXPECT_EQ(instance.npp(), first->instance);
     EXPECT_EQ(Record(instance), first->instanceData);
-    ASSERT_NE(nullptr, first->controlWindow);
+    ASSERT_NE(nullptr, first->GetControlWindow());
     EXPECT_NE(nullptr, first->m_pCtrlCont);
-    EXPECT_EQ(nullptr, first->controlWindow->m_hWnd);
-    EXPECT_EQ(first, first->controlWindow->parentWindow);
+    EXPECT_EQ(nullptr, first->GetControlWindow()->m_hWnd);
+    EXPECT_EQ(first, first->GetControlWindow()->ParentWindow());
     SIZE size = WindowSize(instance.window());
     EXPECT_EQ(320, size.cx);
     EXPECT_EQ(240, size.cy);
@@ -115,9 +115,9 @@ TEST_F(PluginWindowTest, TeardownWithoutAPropertyFileTellsNobody) {
     nphost::Instance& instance = browser.NewInstance();
     ASSERT_EQ(NPERR_NO_ERROR, instance.New({}));
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
-    EXPECT_EQ(0, Record(instance)->window->controlWindow->started);
+    EXPECT_FALSE(Record(instance)->window->GetControlWindow()->IsStarted());
     EXPECT_EQ(NPERR_NO_ERROR, instance.Destroy());
-    EXPECT_TRUE(ThePluginApp().startedControls.empty());
+    EXPECT_TRUE(ThePluginApp().startedControls.Snapshot().empty());
 }
 
 TEST_F(PluginWindowTest, BrowserDestroyingItsWindowFirstIsSurvived) {
@@ -173,7 +173,7 @@ TEST_F(PluginWindowTest, FailedSubclassingSaysSoAndLeavesTheWindowUnattached) {
     PluginWindow* unattached = Record(instance)->window;
     ASSERT_NE(nullptr, unattached);
     EXPECT_EQ(nullptr, unattached->m_hWnd);
-    EXPECT_EQ(nullptr, unattached->controlWindow);
+    EXPECT_EQ(nullptr, unattached->GetControlWindow());
 
     // Later calls only try to resize it; a file finds nobody to receive it.
     EXPECT_EQ(NPERR_NO_ERROR, instance.SetWindow());

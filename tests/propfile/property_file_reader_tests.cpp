@@ -6,6 +6,7 @@
 
 #include "fixture_files.h"
 #include "opftool/property_file_builder.h"
+#include "propfile/header_value.h"
 #include "propfile/property_file_reader.h"
 
 namespace {
@@ -170,6 +171,21 @@ TEST(ReadControlClassTest, UnreadableClassLeavesTheRecordAlone) {
     EXPECT_FALSE(CPropertyFileReader().ReadControlClass(nullptr, info));
     EXPECT_EQ("unchanged", info.clsidText);
     EXPECT_TRUE(IsEqualCLSID(CLSID_NULL, info.clsid));
+}
+
+// Header values and the page's embed arguments are read by the one parser.
+TEST(Integers, ParseLikeTheCLibraryAndSaturate) {
+    const struct {
+        const char* text;
+        int32_t value;
+    } cases[] = {
+        {"320", 320}, {"  42", 42}, {"+7", 7}, {"-5", -5}, {"50%", 50}, {"abc", 0}, {"", 0},
+        {"2147483647", 2147483647}, {"2147483648", 2147483647}, {"99999999999999999999", 2147483647},
+        {"-2147483648", -2147483647 - 1}, {"-99999999999999", -2147483647 - 1}, {nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.value, propfile::ParseInteger(c.text)) << (c.text ? c.text : "(null)");
+    }
 }
 
 }  // namespace

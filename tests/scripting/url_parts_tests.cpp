@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "scripting/url_parts.h"
+#include "url/url_parts.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // URL classification, splitting and resolution.
-#include "scripting/url_parts.h"
+#include "url/url_parts.h"
 
 #include <array>
 #include <string_view>

@@ -8,11 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "framework/cmd_target.h"
-
 // One string classified and split at its last separator. Strings that end as
 // a URL kind or RelativeUrl satisfy FullUrl() == the input.
-class UrlParts : public fw::CObject {
+class UrlParts {
 public:
     enum Kind : int32_t {
         FileUrl = 0,
