@@ -37,15 +37,7 @@ DeliveredFileKind ClassifyDeliveredFile(const std::string& url) {
 void DetachPluginWindow(PluginInstanceData& record) {
     PluginWindow* window = record.window;
     if (!window) return;
-    HWND handle = window->m_hWnd;
-    WNDPROC browserProcedure = *window->GetSuperWndProcAddr();
-
     window->DestroyControlObjects();
-    window->Detach();
-    delete window;
+    delete window;  // gives the browser's window its own window procedure back
     record.window = nullptr;
-
-    if (handle && browserProcedure && ::IsWindow(handle)) {
-        ::SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(browserProcedure));
-    }
 }

@@ -1,5 +1,6 @@
 // The instance's window: attachment, size, painting and teardown.
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -22,7 +23,32 @@ WNDPROC ProcedureOf(HWND window) {
     return reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
 }
 
+LRESULT CALLBACK LaterProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
 using PluginWindowTest = HostTest;
+
+// Whoever lets go of a subclassed window object, the window gets its own
+// procedure back, unless someone else subclassed it since.
+TEST_F(PluginWindowTest, AWindowObjectThatGoesPutsBackTheProcedureIfStillItsOwn) {
+    for (const bool subclassedLater : {false, true}) {
+        SCOPED_TRACE(subclassedLater ? "subclassed later" : "still ours");
+        const HWND handle = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr,
+                                              nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, handle);
+        const WNDPROC original = ProcedureOf(handle);
+        auto window = std::make_unique<fw::CWnd>();
+        ASSERT_TRUE(window->SubclassWindow(handle));
+        if (subclassedLater) {
+            ::SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProcedure));
+        }
+        window.reset();
+        EXPECT_EQ(subclassedLater ? &LaterProcedure : original, ProcedureOf(handle));
+        EXPECT_EQ(nullptr, fw::CWnd::FromHandlePermanent(handle));
+        ::DestroyWindow(handle);
+    }
+}
 
 TEST_F(PluginWindowTest, SetWindowTwiceMakesOneWindowSizedFromTheEmbed) {
     nphost::Instance& instance = browser.NewInstance(500, 400);
