@@ -35,9 +35,7 @@ DeliveredFileKind ClassifyDeliveredFile(const std::string& url) {
 }
 
 void DetachPluginWindow(PluginInstanceData& record) {
-    PluginWindow* window = record.window;
-    if (!window) return;
-    window->DestroyControlObjects();
-    delete window;  // gives the browser's window its own window procedure back
-    record.window = nullptr;
+    if (!record.window) return;
+    record.window->DestroyControlObjects();
+    record.window.reset();
 }

@@ -2,18 +2,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "npapi/npapi.h"
 
 class PluginWindow;
 
-// Allocated from the browser's memory by NPP_New, stored in NPP::pdata, freed
-// by NPP_Destroy.
+// Constructed in the browser's memory by NPP_New, stored in NPP::pdata,
+// destroyed and freed by NPP_Destroy.
 struct PluginInstanceData {
     int32_t width;
     int32_t height;
-    PluginWindow* window;  // owned; null until NPP_SetWindow attaches one
+    std::unique_ptr<PluginWindow> window;  // null until NPP_SetWindow attaches one
 };
 
 constexpr int32_t kDefaultEmbedSize = 100;
@@ -30,6 +31,6 @@ enum class DeliveredFileKind { PropertyFile, ControlFile, RequestedFile };
 std::string UrlExtension(const std::string& url);
 DeliveredFileKind ClassifyDeliveredFile(const std::string& url);
 
-// Tears the instance's window down and gives the browser's window its own
-// window procedure back. Does nothing when the record has no window.
+// Tears the instance's window down (its window object gives the browser's
+// window its own procedure back). Does nothing when the record has no window.
 void DetachPluginWindow(PluginInstanceData& record);

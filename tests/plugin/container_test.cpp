@@ -46,7 +46,7 @@ protected:
         return Record(*instance_)->window->m_pCtrlCont->GetOleContainer();
     }
     void Start(IUnknown* control) {
-        auto window = std::make_unique<ControlWindow>(Record(*instance_)->window);
+        auto window = std::make_unique<ControlWindow>(Record(*instance_)->window.get());
         window->Control().Attach(control);
         ThePluginApp().startedControls.Add(window.get());
         windows_.push_back(std::move(window));

@@ -54,7 +54,7 @@ TEST_F(PluginWindowTest, SetWindowTwiceMakesOneWindowSizedFromTheEmbed) {
     nphost::Instance& instance = browser.NewInstance(500, 400);
     ASSERT_EQ(NPERR_NO_ERROR, instance.New({{"width", "320"}, {"height", "240"}}));
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
-    PluginWindow* first = Record(instance)->window;
+    PluginWindow* first = Record(instance)->window.get();
     ASSERT_NE(nullptr, first);
     EXPECT_EQ(instance.window(), first->m_hWnd);
     EXPECT_EQ(instance.npp(), first->instance);
@@ -69,7 +69,7 @@ TEST_F(PluginWindowTest, SetWindowTwiceMakesOneWindowSizedFromTheEmbed) {
 
     ::SetWindowPos(instance.window(), nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
-    EXPECT_EQ(first, Record(instance)->window);
+    EXPECT_EQ(first, Record(instance)->window.get());
     size = WindowSize(instance.window());
     EXPECT_EQ(320, size.cx);
     EXPECT_EQ(240, size.cy);
@@ -196,14 +196,14 @@ TEST_F(PluginWindowTest, FailedSubclassingSaysSoAndLeavesTheWindowUnattached) {
     MessageBoxWatcher watcher(L"Plug-in-test");
     EXPECT_EQ(NPERR_GENERIC_ERROR, instance.SetWindow(gone));
     EXPECT_EQ(L"SubclassWindow Failed", watcher.Text());
-    PluginWindow* unattached = Record(instance)->window;
+    PluginWindow* unattached = Record(instance)->window.get();
     ASSERT_NE(nullptr, unattached);
     EXPECT_EQ(nullptr, unattached->m_hWnd);
     EXPECT_EQ(nullptr, unattached->GetControlWindow());
 
     // Later calls only try to resize it; a file finds nobody to receive it.
     EXPECT_EQ(NPERR_NO_ERROR, instance.SetWindow());
-    EXPECT_EQ(unattached, Record(instance)->window);
+    EXPECT_EQ(unattached, Record(instance)->window.get());
     instance.Deliver("http://h/x.opf", "C:\\nowhere.opf");
     EXPECT_EQ(NPERR_NO_ERROR, instance.Destroy());
     EXPECT_EQ(0, browser.liveAllocations());
