@@ -18,7 +18,7 @@ ControlInstaller::ControlInstaller(ControlOffer offer, std::string storageDirect
 // would name the page's own folder.
 ControlInstaller::Result ControlInstaller::OfferDownload() {
     if (offer_.filenameUrl.empty()) return Result::NothingOffered;
-    const std::optional<std::string> address = MakeAbsoluteUrl(offer_.filenameUrl, offer_.baseUrl);
+    const std::optional<std::string> address = urls::MakeAbsoluteUrl(offer_.filenameUrl, offer_.baseUrl);
     // A drive path or no URL at all: no dialog, no fetch.
     if (!address) return Result::NothingOffered;
 
@@ -47,7 +47,7 @@ ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string&
     if (!offer_.isCompressed) return Result::NotCompressed;
 
     const std::optional<std::string> placed =
-        ExpandControlFile(UrlParts(url).GetFileName(), localFile);
+        ExpandControlFile(urls::UrlParts(url).GetFileName(), localFile);
     if (!placed) return Result::NotPlaced;
     ControlRegistryEntry registry;
     if (!registry.RegisterServer(true, *placed)) return Result::NotRegistered;

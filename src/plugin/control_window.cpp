@@ -43,7 +43,7 @@ void ControlWindow::InstallControlFile(std::string url, std::string localFile) {
 BOOL ControlWindow::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) {
     auto* event = static_cast<fw::AFX_EVENT*>(pExtra);
     if (nCode == fw::CN_EVENT && event && record_ && event->m_eventKind == fw::AFX_EVENT::event) {
-        if (const std::optional<FileRequestEvent> request =
+        if (const std::optional<scripting::FileRequestEvent> request =
                 control_.FileRequestOf(event->m_dispid, event->m_pDispParams)) {
             return request->url && RequestUrlAsFile(*request->url, request->requestId);
         }
@@ -55,7 +55,7 @@ BOOL ControlWindow::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerIn
 // the file from inside NPN_GetURL.
 bool ControlWindow::RequestUrlAsFile(const std::string& url, int32_t requestId) {
     if (!record_) return false;
-    const std::optional<std::string> absolute = MakeAbsoluteUrl(url, record_->baseUrl);
+    const std::optional<std::string> absolute = urls::MakeAbsoluteUrl(url, record_->baseUrl);
     if (!absolute) return false;
     requests_.Note(*absolute, requestId);
     BrowserGetURL(parentWindow_->instance, absolute->c_str(), nullptr);

@@ -44,8 +44,8 @@ public:
 
     // Null until a property file has been read.
     const COCXInfo* Record() const { return record_.get(); }
-    LiveControl& Control() { return control_; }
-    const FileRequestQueue& Requests() const { return requests_; }
+    scripting::LiveControl& Control() { return control_; }
+    const scripting::FileRequestQueue& Requests() const { return requests_; }
     bool IsStarted() const { return started_; }
     PluginWindow* ParentWindow() const { return parentWindow_; }
 
@@ -60,8 +60,8 @@ private:
     // Declared in teardown order reversed: the live control and the installer
     // go first, then the requests still pending (unanswered), then the record.
     std::unique_ptr<COCXInfo> record_;
-    FileRequestQueue requests_;
+    scripting::FileRequestQueue requests_;
     std::unique_ptr<ControlInstaller> installer_;  // made with the record
-    LiveControl control_;
+    scripting::LiveControl control_;
     bool started_ = false;
 };

@@ -14,6 +14,8 @@
 
 using Microsoft::WRL::ComPtr;
 
+namespace scripting {
+
 namespace {
 
 constexpr std::size_t kMemberNameLimit = 80;
@@ -189,3 +191,5 @@ void LiveControl::CopyEventArgs(const DISPPARAMS* params) {
         }
     }
 }
+
+}  // namespace scripting

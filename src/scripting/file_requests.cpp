@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace scripting {
+
 void FileRequestQueue::Note(std::string absoluteUrl, int32_t requestId) {
     pending_.push_front({std::move(absoluteUrl), requestId});
 }
@@ -15,3 +17,5 @@ std::optional<int32_t> FileRequestQueue::Take(const std::string& url) {
     }
     return std::nullopt;
 }
+
+}  // namespace scripting

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace scripting {
+
 // One outstanding URL request of the control.
 struct PendingRequest {
     std::string url;    // the absolute URL exactly as passed to the browser
@@ -26,3 +28,5 @@ public:
 private:
     std::list<PendingRequest> pending_;  // newest first
 };
+
+}  // namespace scripting

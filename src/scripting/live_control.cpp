@@ -7,6 +7,8 @@
 
 using Microsoft::WRL::ComPtr;
 
+namespace scripting {
+
 namespace {
 
 // The request event's URL fits this buffer, its zero byte included.
@@ -98,3 +100,5 @@ std::optional<FileRequestEvent> LiveControl::FileRequestOf(DISPID id, const DISP
     if (eventArgs_.size() < 2 || eventArgs_[1]->vt != VT_BSTR) return std::nullopt;
     return FileRequestEvent{NarrowRequestUrl(eventArgs_[1]->bstrVal), eventArgs_[0]->lVal};
 }
+
+}  // namespace scripting

@@ -14,6 +14,8 @@
 
 #include "framework/unique_resource.h"
 
+namespace scripting {
+
 // One dispatch property or method of the control.
 struct MemberEntry {
     DISPID dispid = DISPID_UNKNOWN;
@@ -101,3 +103,5 @@ private:
     std::vector<fw::UniqueVariant> eventArgs_;  // automation order, as received
     std::vector<DISPID> eventNamedArgs_;
 };
+
+}  // namespace scripting

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+namespace urls {
+
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
@@ -161,3 +163,5 @@ std::optional<std::string> MakeAbsoluteUrl(const std::string& reference, const s
             return std::nullopt;
     }
 }
+
+}  // namespace urls

@@ -76,7 +76,7 @@ TEST_F(ControlInstall, PlacesTheExpandedFileUnderTheStemOfTheUrlsName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.filenameUrl);
-        const std::string url = ResolveUrl(kPageFolder, c.filenameUrl);
+        const std::string url = urls::ResolveUrl(kPageFolder, c.filenameUrl);
         InstallFrom(Page(c.filenameUrl), url, WriteScratchFile("delivered", c.delivered));
         EXPECT_EQ(Strings{c.placed}, StoredFiles());
         EXPECT_EQ(kControlBytes, ReadWholeFile(storage_ + "\\" + c.placed));

@@ -208,7 +208,7 @@ TEST_F(Activation, MethodsAreFoundByExactNameOnly) {
 TEST_F(Activation, MemberTablesOfTheRunningControl) {
     const auto& property = Use(Variant::property_start);
     nphost::Instance& first = OpenPage(WriteProperties(property, ControlState{L"x"}));
-    const MemberEntry* start = ControlOf(first)->Control().FindMember("Start");
+    const scripting::MemberEntry* start = ControlOf(first)->Control().FindMember("Start");
     ASSERT_NE(nullptr, start);
     EXPECT_EQ(2, start->dispid) << "the property comes before the method";
     EXPECT_EQ(nullptr, ControlOf(first)->Control().FindMember("start"));
@@ -224,7 +224,7 @@ TEST_F(Activation, MemberTablesOfTheRunningControl) {
     nphost::Instance& third = OpenPage(WriteProperties(hidden, ControlState{L"x"}));
     ASSERT_NE(nullptr, ControlOf(third)->GetControlUnknown());
     EXPECT_EQ(0u, ControlOf(third)->Control().Members().methods.size());
-    EXPECT_EQ(kNoEventDispid, ControlOf(third)->Control().eventDispid);
+    EXPECT_EQ(scripting::kNoEventDispid, ControlOf(third)->Control().eventDispid);
     EXPECT_EQ(0, Count(Calls(hidden), "Start"));
 }
 

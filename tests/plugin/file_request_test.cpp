@@ -107,8 +107,8 @@ TEST_F(FileRequestTest, RequestEventsFetchTheResolvedUrlOrNothing) {
 TEST_F(FileRequestTest, OtherEventsAndKindsAreLeftToTheDefaultRouting) {
     EXPECT_FALSE(Fire(kRequestEvent + 1, {Text(L"a.txt"), Number(1)}));
     EXPECT_FALSE(Fire(kRequestEvent, {Text(L"a.txt"), Number(1)}, fw::AFX_EVENT::propChanged));
-    control_->Control().eventDispid = kNoEventDispid;
-    EXPECT_FALSE(Fire(kNoEventDispid, {Text(L"a.txt"), Number(1)}));
+    control_->Control().eventDispid = scripting::kNoEventDispid;
+    EXPECT_FALSE(Fire(scripting::kNoEventDispid, {Text(L"a.txt"), Number(1)}));
     EXPECT_TRUE(browser.requestedUrls().empty());
     EXPECT_TRUE(control_->Requests().Pending().empty());
 }

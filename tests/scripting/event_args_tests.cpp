@@ -5,6 +5,7 @@
 #include "framework/unique_resource.h"
 #include "scripting/live_control.h"
 
+namespace scripting {
 namespace {
 
 // An object that only counts its references.
@@ -78,3 +79,4 @@ TEST(EventArgs, MissingOrMalformedParametersChangeNothing) {
 }
 
 }  // namespace
+}  // namespace scripting

@@ -9,6 +9,7 @@
 
 #include "url/url_parts.h"
 
+namespace urls {
 namespace {
 
 // Escapes the bytes of a test input so that double-byte rows stay readable.
@@ -216,3 +217,4 @@ TEST_F(DoubleByteTest, ResolutionSkipsTrailBytes) {
 }
 
 }  // namespace
+}  // namespace urls
