@@ -7,7 +7,6 @@
 
 #include "install/control_placement.h"
 #include "install/control_registry_entry.h"
-#include "install/download_warning_dialog.h"
 #include "url/url_parts.h"
 
 ControlInstaller::ControlInstaller(ControlOffer offer, std::string storageDirectory,
@@ -23,12 +22,7 @@ ControlInstaller::Result ControlInstaller::OfferDownload() {
     if (!address) return Result::NothingOffered;
 
     DownloadWarningDialog dialog(nullptr);
-    dialog.productName = offer_.productName;
-    dialog.companyName = offer_.companyName;
-    dialog.fileDescription = offer_.fileDescription;
-    dialog.legalCopyright = offer_.legalCopyright;
-    dialog.legalTrademarks = offer_.legalTrademarks;
-    dialog.productVersion = offer_.productVersion;
+    dialog.control = offer_.control;
     dialog.site = *address;
 
     const std::weak_ptr<void> alive = lifeToken_;

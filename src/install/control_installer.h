@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "install/download_warning_dialog.h"
+
 // The browser as the installer needs it: one URL fetched and delivered as a
 // file. The browser may deliver it, or tear the caller down, from inside the
 // call.
@@ -21,12 +23,7 @@ protected:
 // What the property file says about the control: shown in the warning, and
 // where its file comes from.
 struct ControlOffer {
-    std::string productName;
-    std::string companyName;
-    std::string fileDescription;
-    std::string productVersion;
-    std::string legalCopyright;
-    std::string legalTrademarks;
+    ControlDescription control;
     std::string filenameUrl;  // as written in the property file
     std::string baseUrl;      // the property file's directory, with its slash
     bool isCompressed = false;

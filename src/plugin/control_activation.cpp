@@ -43,9 +43,11 @@ void LeaveSavedState(CStorageFile& file) {
 }
 
 ControlOffer OfferOf(const COCXInfo& record) {
-    return {record.productName,    record.companyName,     record.fileDescription,
-            record.productVersion, record.legalCopyright,  record.legalTrademarks,
-            record.filenameUrl,    record.baseUrl,         record.isCompressed != FALSE};
+    return {{record.productName, record.companyName, record.fileDescription,
+             record.productVersion, record.legalCopyright, record.legalTrademarks},
+            record.filenameUrl,
+            record.baseUrl,
+            record.isCompressed != FALSE};
 }
 
 }  // namespace
