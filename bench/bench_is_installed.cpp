@@ -79,7 +79,7 @@ bool UserClassesAreMerged() {
 double MillisecondsPerLookup(const CLSID& clsid, bool expected) {
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < kRounds; ++round) {
-        ControlRegistryEntry entry;
+        install::ControlRegistryEntry entry;
         if (entry.IsInstalled(clsid, "") != expected) {
             std::fprintf(stderr, "unexpected answer for %s\n", ClassIdText(clsid).c_str());
             return -1;

@@ -9,6 +9,8 @@
 #include "install/control_registry_entry.h"
 #include "url/url_parts.h"
 
+namespace install {
+
 ControlInstaller::ControlInstaller(ControlOffer offer, std::string storageDirectory,
                                    UrlRequester& browser)
     : offer_(std::move(offer)), storageDirectory_(std::move(storageDirectory)), browser_(browser) {}
@@ -54,3 +56,5 @@ std::optional<std::string> ControlInstaller::ExpandControlFile(const std::string
     if (!placed || !ExpandLzFile(localFile, *placed)) return std::nullopt;
     return placed;
 }
+
+}  // namespace install

@@ -9,6 +9,8 @@
 
 #include "install/download_warning_dialog.h"
 
+namespace install {
+
 // The browser as the installer needs it: one URL fetched and delivered as a
 // file. The browser may deliver it, or tear the caller down, from inside the
 // call.
@@ -73,3 +75,5 @@ private:
     // installer was torn down meanwhile.
     const std::shared_ptr<void> lifeToken_ = std::make_shared<char>(0);
 };
+
+}  // namespace install

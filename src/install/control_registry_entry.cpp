@@ -12,6 +12,8 @@
 
 #include "framework/unique_resource.h"
 
+namespace install {
+
 namespace {
 
 constexpr DWORD kKeyNameChars = 261;  // terminating zero included
@@ -134,3 +136,5 @@ std::string ProductVersionInBlock(std::span<BYTE> block) {
     if (end == nullptr) return {};
     return std::string(static_cast<const char*>(text), static_cast<const char*>(end));
 }
+
+}  // namespace install

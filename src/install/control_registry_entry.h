@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+namespace install {
+
 class ControlRegistryEntry {
 public:
     // Where the last IsInstalled stopped; only Installed answers true.
@@ -57,3 +59,5 @@ private:
 // block, whatever lengths the block claims. The query may write converted
 // text into the block's spare half.
 std::string ProductVersionInBlock(std::span<BYTE> block);
+
+}  // namespace install

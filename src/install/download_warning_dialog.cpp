@@ -2,6 +2,8 @@
 
 #include "resources/download_warning_ids.h"
 
+namespace install {
+
 DownloadWarningDialog::DownloadWarningDialog(fw::CWnd* parent)
     : fw::CDialog(IDD_DOWNLOAD_WARNING, parent) {}
 
@@ -17,3 +19,5 @@ void DownloadWarningDialog::DoDataExchange(fw::CDataExchange* exchange) {
     fw::DDX_Text(exchange, IDC_PRODUCT_NAME, control.productName);
     fw::DDX_Text(exchange, IDC_PRODUCT_VERSION, control.productVersion);
 }
+
+}  // namespace install

@@ -7,6 +7,8 @@
 
 #include "framework/dialog.h"
 
+namespace install {
+
 // Who made the control and what it is, as its property file says.
 struct ControlDescription {
     std::string productName;
@@ -29,3 +31,5 @@ public:
 protected:
     void DoDataExchange(fw::CDataExchange* exchange) override;
 };
+
+}  // namespace install

@@ -42,7 +42,7 @@ void LeaveSavedState(CStorageFile& file) {
     }
 }
 
-ControlOffer OfferOf(const COCXInfo& record) {
+install::ControlOffer OfferOf(const COCXInfo& record) {
     return {{record.productName, record.companyName, record.fileDescription,
              record.productVersion, record.legalCopyright, record.legalTrademarks},
             record.filenameUrl,
@@ -72,9 +72,9 @@ void ControlWindow::LoadPropertyFile(std::string fileName, std::string url, int3
 void ControlWindow::TakeRecord(std::unique_ptr<COCXInfo> record) {
     if (record_ || !record) return;
     record_ = std::move(record);
-    installer_ = std::make_unique<ControlInstaller>(OfferOf(*record_),
-                                                    ThePluginApp().ocxStorageDirectory,
-                                                    static_cast<UrlRequester&>(*this));
+    installer_ = std::make_unique<install::ControlInstaller>(
+        OfferOf(*record_), ThePluginApp().ocxStorageDirectory,
+        static_cast<install::UrlRequester&>(*this));
     ActivateControl();
 }
 
@@ -82,7 +82,7 @@ void ControlWindow::TakeRecord(std::unique_ptr<COCXInfo> record) {
 // be created) is never created, listed or started a second time.
 void ControlWindow::ActivateControl() {
     if (!record_ || started_) return;
-    ControlRegistryEntry registry;
+    install::ControlRegistryEntry registry;
     if (!registry.IsInstalled(record_->clsid, record_->productVersion)) {
         OfferDownload();
         return;

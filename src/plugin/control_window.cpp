@@ -33,7 +33,8 @@ void ControlWindow::OfferDownload() {
 
 void ControlWindow::InstallControlFile(std::string url, std::string localFile) {
     if (!installer_) return;
-    if (installer_->InstallControlFile(url, localFile) == ControlInstaller::Result::Installed) {
+    if (installer_->InstallControlFile(url, localFile) ==
+        install::ControlInstaller::Result::Installed) {
         ActivateControl();
     }
 }

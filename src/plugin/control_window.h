@@ -16,7 +16,7 @@
 
 class PluginWindow;
 
-class ControlWindow : public fw::CWnd, private UrlRequester {
+class ControlWindow : public fw::CWnd, private install::UrlRequester {
 public:
     // `parent` is not owned; it owns this window.
     explicit ControlWindow(PluginWindow* parent);
@@ -61,7 +61,7 @@ private:
     // go first, then the requests still pending (unanswered), then the record.
     std::unique_ptr<COCXInfo> record_;
     scripting::FileRequestQueue requests_;
-    std::unique_ptr<ControlInstaller> installer_;  // made with the record
+    std::unique_ptr<install::ControlInstaller> installer_;  // made with the record
     scripting::LiveControl control_;
     bool started_ = false;
 };

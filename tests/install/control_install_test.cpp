@@ -35,14 +35,14 @@ Headers Page(const std::string& filenameUrl, const char* isCompressed = "TRUE") 
 }
 
 // The installer's browser: it only notes what it was asked for.
-class RecordedRequests : public UrlRequester {
+class RecordedRequests : public install::UrlRequester {
 public:
     void RequestUrl(const std::string& absoluteUrl) override { urls.push_back(absoluteUrl); }
     Strings urls;
 };
 
-ControlOffer CompressedOffer(const std::string& filenameUrl) {
-    ControlOffer offer;
+install::ControlOffer CompressedOffer(const std::string& filenameUrl) {
+    install::ControlOffer offer;
     offer.filenameUrl = filenameUrl;
     offer.baseUrl = "http://host/pages/";
     offer.isCompressed = true;
@@ -97,7 +97,7 @@ TEST_F(ControlInstall, TheExpandedControlRegistersItself) {
 
     const std::string placed = storage_ + "\\clock.ocx";
     EXPECT_EQ(server, ReadWholeFile(placed));
-    ControlRegistryEntry lookup;
+    install::ControlRegistryEntry lookup;
     EXPECT_TRUE(lookup.IsInstalled(clsid, ""));
     EXPECT_EQ(placed, lookup.serverPath);
 }
@@ -136,7 +136,7 @@ TEST_F(ControlInstall, AUrlThatGivesNoPlainFileNamePlacesNothing) {
     const std::string file = WriteScratchFile("delivered", Compressed(kControlBytes));
     responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
     RecordedRequests browser;
-    ControlInstaller installer(CompressedOffer("clock.oc_"), storage_, browser);
+    install::ControlInstaller installer(CompressedOffer("clock.oc_"), storage_, browser);
     for (const std::string& url : Strings{
              "http://host/pages/", "http://host/pages/.oc_", "http://host/CON.oc_",
           "http://host/nul.ocx", "http://host/Com1.z", "http://host/lpt9.oc_",
@@ -145,8 +145,9 @@ TEST_F(ControlInstall, AUrlThatGivesNoPlainFileNamePlacesNothing) {
           "http://host/a<b>.oc_", "http://host/tab\there.oc_",
           "http://host/" + std::string(260, 'n') + ".oc_"}) {
         SCOPED_TRACE(url);
-        ASSERT_EQ(ControlInstaller::Result::Requested, installer.OfferDownload());
-        EXPECT_EQ(ControlInstaller::Result::NotPlaced, installer.InstallControlFile(url, file));
+        ASSERT_EQ(install::ControlInstaller::Result::Requested, installer.OfferDownload());
+        EXPECT_EQ(install::ControlInstaller::Result::NotPlaced,
+                  installer.InstallControlFile(url, file));
         EXPECT_EQ(Strings{}, StoredFiles());
     }
 }
@@ -173,7 +174,7 @@ TEST_F(ControlInstall, AFailedExpansionLeavesNoFileBehind) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        const ControlInstaller installer(CompressedOffer("clock.oc_"), c.storage, browser);
+        const install::ControlInstaller installer(CompressedOffer("clock.oc_"), c.storage, browser);
         EXPECT_EQ(std::nullopt, installer.ExpandControlFile(c.name, c.source));
         EXPECT_EQ((Strings{"busy.ocx", "old.ocx"}), StoredFiles());
         EXPECT_EQ("the control placed earlier", ReadWholeFile(old));
@@ -200,7 +201,7 @@ TEST_F(ControlInstall, PlacedPathJoinsDirectoryAndStem) {
         {"C:\\controls", "com10.oc_", "C:\\controls\\com10.ocx"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.placed, PlacedControlPath(c.directory, c.fileName))
+        EXPECT_EQ(c.placed, install::PlacedControlPath(c.directory, c.fileName))
             << c.directory << " + " << c.fileName;
     }
 }

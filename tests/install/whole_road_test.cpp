@@ -73,7 +73,7 @@ TEST_F(WholeRoad, ACompressedControlIsFetchedExpandedRegisteredCreatedAndStarted
 
         EXPECT_EQ(1, responder->timesShown);
         EXPECT_TRUE(ReadWholeFile(placed_) == original);
-        ControlRegistryEntry lookup;
+        install::ControlRegistryEntry lookup;
         EXPECT_TRUE(lookup.IsInstalled(basic.clsid, basic.productVersion));
         EXPECT_EQ(placed_, lookup.serverPath);
         ControlWindow* window = WindowOf(page);
@@ -105,7 +105,7 @@ TEST_F(WholeRoad, APlacedControlOfAnotherVersionIsOfferedAgain) {
     placed_ = storage_ + "\\clock.ocx";
 
     EXPECT_EQ(2, responder->timesShown);
-    ControlRegistryEntry lookup;
+    install::ControlRegistryEntry lookup;
     EXPECT_TRUE(lookup.IsInstalled(other.clsid, ""));  // registered, but not the version asked for
     ControlWindow* window = WindowOf(page);
     ASSERT_NE(nullptr, window);

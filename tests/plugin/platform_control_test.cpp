@@ -26,7 +26,7 @@ protected:
         HostTest::SetUp();
         CLSID clsid{};
         ::CLSIDFromString(L"{6BF52A52-394A-11D3-B153-00C04F79FAA6}", &clsid);
-        ControlRegistryEntry registry;
+        install::ControlRegistryEntry registry;
         if (!registry.IsInstalled(clsid, "")) GTEST_SKIP() << "the platform has no such control";
         char directory[MAX_PATH] = {};
         ::GetTempPathA(MAX_PATH, directory);
