@@ -20,21 +20,21 @@ constexpr char kContentsStream[] = "Contents";
 // saved state. False when the storage refuses the file or the section: the
 // activation is abandoned then. A missing "Contents" is no refusal: the
 // control starts as new.
-bool OpenSavedState(CStorageFile& file, const std::string& path) {
+bool OpenSavedState(propfile::CStorageFile& file, const std::string& path) {
     try {
         file.Open(path);
         file.EnterStorage(kPropertySection);
     } catch (const propfile::OleError&) {
         return false;
     }
-    file.OpenChildStream(kContentsStream, CStorageFile::kStreamMode);
+    file.OpenChildStream(kContentsStream, propfile::CStorageFile::kStreamMode);
     return true;
 }
 
 // Leaves the section and the root. The file was only read: a commit refused
 // on the way out (as for a read-only file) takes nothing from the control,
 // which has its state by now; whatever is still held goes with the file.
-void LeaveSavedState(CStorageFile& file) {
+void LeaveSavedState(propfile::CStorageFile& file) {
     try {
         file.LeaveStorage();
         file.LeaveStorage();
@@ -42,7 +42,7 @@ void LeaveSavedState(CStorageFile& file) {
     }
 }
 
-install::ControlOffer OfferOf(const COCXInfo& record) {
+install::ControlOffer OfferOf(const propfile::COCXInfo& record) {
     return {{record.productName, record.companyName, record.fileDescription,
              record.productVersion, record.legalCopyright, record.legalTrademarks},
             record.filenameUrl,
@@ -55,8 +55,8 @@ install::ControlOffer OfferOf(const COCXInfo& record) {
 void ControlWindow::LoadPropertyFile(std::string fileName, std::string url, int32_t width,
                                      int32_t height) {
     if (record_) return;
-    auto record = std::make_unique<COCXInfo>();
-    CPropertyFileReader reader;
+    auto record = std::make_unique<propfile::COCXInfo>();
+    propfile::CPropertyFileReader reader;
     reader.ReadPropertyFile(fileName, *record);  // activation goes on with what was read
     const std::size_t slash = url.rfind('/');
     record->baseUrl = slash == std::string::npos ? std::string() : url.substr(0, slash + 1);
@@ -69,7 +69,7 @@ void ControlWindow::LoadPropertyFile(std::string fileName, std::string url, int3
 // A window that already holds a record ignores further property files: the
 // running control stays as it is, and a control cannot replace itself by
 // asking for a URL that ends in ".opf".
-void ControlWindow::TakeRecord(std::unique_ptr<COCXInfo> record) {
+void ControlWindow::TakeRecord(std::unique_ptr<propfile::COCXInfo> record) {
     if (record_ || !record) return;
     record_ = std::move(record);
     installer_ = std::make_unique<install::ControlInstaller>(
@@ -88,7 +88,7 @@ void ControlWindow::ActivateControl() {
         return;
     }
 
-    CStorageFile file;
+    propfile::CStorageFile file;
     if (!OpenSavedState(file, record_->propertyFilePath)) return;
     const RECT rect = {0, 0, record_->windowWidth, record_->windowHeight};
     CreateControl(record_->clsid, WS_VISIBLE, rect, parentWindow_, controlId, &file);

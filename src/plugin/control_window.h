@@ -26,7 +26,7 @@ public:
     void LoadPropertyFile(std::string fileName, std::string url, int32_t width, int32_t height);
     // Takes the record of a property file; a window that already holds one
     // ignores further records. Activates the control.
-    void TakeRecord(std::unique_ptr<COCXInfo> record);
+    void TakeRecord(std::unique_ptr<propfile::COCXInfo> record);
     void ActivateControl();
     // Stops a started control: "Stop", off the started list, others told;
     // the window is no longer started then.
@@ -43,7 +43,7 @@ public:
     void DeliverRequestedFile(std::string url, std::string localFile);
 
     // Null until a property file has been read.
-    const COCXInfo* Record() const { return record_.get(); }
+    const propfile::COCXInfo* Record() const { return record_.get(); }
     scripting::LiveControl& Control() { return control_; }
     const scripting::FileRequestQueue& Requests() const { return requests_; }
     bool IsStarted() const { return started_; }
@@ -59,7 +59,7 @@ private:
     PluginWindow* const parentWindow_;  // not owned
     // Declared in teardown order reversed: the live control and the installer
     // go first, then the requests still pending (unanswered), then the record.
-    std::unique_ptr<COCXInfo> record_;
+    std::unique_ptr<propfile::COCXInfo> record_;
     scripting::FileRequestQueue requests_;
     std::unique_ptr<install::ControlInstaller> installer_;  // made with the record
     scripting::LiveControl control_;

@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <objbase.h>
 
+namespace propfile {
+
 struct COCXInfo {
     std::string propertyFilePath;
     std::string baseUrl;
@@ -29,3 +31,5 @@ struct COCXInfo {
     int32_t windowHeight = 0;
     BOOL isCompressed = FALSE;
 };
+
+}  // namespace propfile

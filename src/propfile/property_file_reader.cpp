@@ -12,6 +12,8 @@
 using propfile::HeaderField;
 using propfile::HeaderValueKind;
 
+namespace propfile {
+
 namespace {
 
 // The value of the stream `key` of the file's current storage; "" when the
@@ -70,3 +72,5 @@ BOOL CPropertyFileReader::ReadControlClass(IStorage* storage, COCXInfo& info) {
     info.clsidText = propfile::NarrowToAnsi(text.get());
     return TRUE;
 }
+
+}  // namespace propfile

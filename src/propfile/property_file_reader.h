@@ -9,6 +9,8 @@
 
 #include "propfile/ocx_info.h"
 
+namespace propfile {
+
 class CPropertyFileReader {
 public:
     // Reads the file at `path` (ANSI) into the freshly constructed `info`.
@@ -24,3 +26,5 @@ public:
     // be put into text.
     BOOL ReadControlClass(IStorage* storage, COCXInfo& info);
 };
+
+}  // namespace propfile

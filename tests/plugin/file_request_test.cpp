@@ -33,7 +33,7 @@ protected:
         HostTest::SetUp();
         ASSERT_NO_FATAL_FAILURE(NewAttachedInstance(instance_));
         control_ = Record(*instance_)->window->GetControlWindow();
-        auto record = std::make_unique<COCXInfo>();
+        auto record = std::make_unique<propfile::COCXInfo>();
         record->baseUrl = "http://host/d/";
         control_->TakeRecord(std::move(record));  // not installed, nothing offered
         control_->Control().eventDispid = kRequestEvent;

@@ -21,12 +21,12 @@ protected:
     // Writes `root` and reads it into `info_`.
     BOOL WriteAndRead(const opftool::StorageNode& root) {
         EXPECT_EQ(S_OK, opftool::WriteCompoundFile(path_, root));
-        info_ = std::make_unique<COCXInfo>();
-        return CPropertyFileReader().ReadPropertyFile(path_, *info_);
+        info_ = std::make_unique<propfile::COCXInfo>();
+        return propfile::CPropertyFileReader().ReadPropertyFile(path_, *info_);
     }
     TempFolder folder_;
     const std::string path_ = folder_.File("control.opf");
-    std::unique_ptr<COCXInfo> info_;
+    std::unique_ptr<propfile::COCXInfo> info_;
 };
 
 TEST_F(PropertyFileReaderTest, ReadsEveryHeaderValueAndTheClass) {
@@ -40,7 +40,7 @@ TEST_F(PropertyFileReaderTest, ReadsEveryHeaderValueAndTheClass) {
                        {"Width", "640"},                  {"Height", "480"},
                        {"IsCompressed", "TRUE"}};
     ASSERT_TRUE(WriteAndRead(opftool::BuildPropertyFile(content)));
-    const COCXInfo& i = *info_;
+    const propfile::COCXInfo& i = *info_;
     EXPECT_EQ("4.0", i.browserVersion);
     EXPECT_EQ("Company", i.companyName);
     EXPECT_EQ("Description", i.fileDescription);
@@ -159,16 +159,16 @@ TEST_F(PropertyFileReaderTest, FilesThatAreNoCompoundFilesGiveFalse) {
     propfile_test::WriteRawFile(folder_.File("text.opf"), "Company Name=Company\n");
     for (const std::string& path : {folder_.File("missing.opf"), folder_.File("text.opf")}) {
         SCOPED_TRACE(path);
-        COCXInfo info;
-        EXPECT_FALSE(CPropertyFileReader().ReadPropertyFile(path, info));
+        propfile::COCXInfo info;
+        EXPECT_FALSE(propfile::CPropertyFileReader().ReadPropertyFile(path, info));
         EXPECT_EQ("", info.browserVersion + info.clsidText);
     }
 }
 
 TEST(ReadControlClassTest, UnreadableClassLeavesTheRecordAlone) {
-    COCXInfo info;
+    propfile::COCXInfo info;
     info.clsidText = "unchanged";
-    EXPECT_FALSE(CPropertyFileReader().ReadControlClass(nullptr, info));
+    EXPECT_FALSE(propfile::CPropertyFileReader().ReadControlClass(nullptr, info));
     EXPECT_EQ("unchanged", info.clsidText);
     EXPECT_TRUE(IsEqualCLSID(CLSID_NULL, info.clsid));
 }
