@@ -32,7 +32,7 @@ constexpr double kWalkLastMs = 1499;
 double MillisecondsPerLookup(const CLSID& clsid, bool expected) {
     const auto start = std::chrono::steady_clock::now();
     for (int round = 0; round < kRounds; ++round) {
-        ControlRegistryEntry entry;
+        install::ControlRegistryEntry entry;
         if (entry.IsInstalled(clsid, "") != expected) {
             std::fprintf(stderr, "unexpected answer for %s\n", ClassIdText(clsid).c_str());
             return -1;

@@ -67,19 +67,50 @@ using UniqueCoTaskString = UniqueResource<LPOLESTR, detail::FreeTaskMem>;
 // Null when empty: a failed CreateFile's INVALID_HANDLE_VALUE is not adopted.
 using UniqueHandle = UniqueResource<HANDLE, detail::CloseHandleValue>;
 
-// A VARIANT that is cleared when it goes.
+// A VARIANT that is cleared when it goes. Moving hands the value over and
+// leaves VT_EMPTY behind.
 class UniqueVariant {
 public:
     UniqueVariant() { ::VariantInit(&value_); }
     UniqueVariant(const UniqueVariant&) = delete;
     UniqueVariant& operator=(const UniqueVariant&) = delete;
+    UniqueVariant(UniqueVariant&& other) noexcept : value_(other.value_) {
+        ::VariantInit(&other.value_);
+    }
+    UniqueVariant& operator=(UniqueVariant&& other) noexcept {
+        if (this != &other) {
+            ::VariantClear(&value_);
+            value_ = other.value_;
+            ::VariantInit(&other.value_);
+        }
+        return *this;
+    }
     ~UniqueVariant() { ::VariantClear(&value_); }
     VARIANT* get() { return &value_; }
     const VARIANT* get() const { return &value_; }
     VARIANT* operator->() { return &value_; }
+    const VARIANT* operator->() const { return &value_; }
 
 private:
     VARIANT value_;
+};
+
+// The strings an IDispatch::Invoke may leave in its exception record, freed
+// when the record goes.
+class ScopedExcepInfo {
+public:
+    ScopedExcepInfo() = default;
+    ScopedExcepInfo(const ScopedExcepInfo&) = delete;
+    ScopedExcepInfo& operator=(const ScopedExcepInfo&) = delete;
+    ~ScopedExcepInfo() {
+        ::SysFreeString(value_.bstrSource);
+        ::SysFreeString(value_.bstrDescription);
+        ::SysFreeString(value_.bstrHelpFile);
+    }
+    EXCEPINFO* get() { return &value_; }
+
+private:
+    EXCEPINFO value_{};
 };
 
 // Balances a successful CoInitialize on this thread when it goes.

@@ -44,6 +44,14 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
 
 HWND CWnd::Detach() {
     HWND hWnd = m_hWnd;
+    WNDPROC& super = *GetSuperWndProcAddr();
+    if (hWnd && super) {
+        const auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hWnd, GWLP_WNDPROC));
+        if (current == &FrameworkWindowProc) {
+            ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
+        }
+        super = nullptr;
+    }
     if (hWnd) ::RemovePropW(hWnd, kWindowObjectProperty);
     m_hWnd = nullptr;
     m_pCtrlSite = nullptr;

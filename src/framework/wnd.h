@@ -1,7 +1,10 @@
 // Window objects. A CWnd wraps a window handle it does not own: it either
 // subclasses an existing window (its messages then run through WindowProc and
 // the object's message table before reaching the saved window procedure) or
-// merely wraps the window of a hosted control.
+// merely wraps the window of a hosted control. A subclassed window gets its
+// own window procedure back when the object lets go of it (Detach, the
+// window's destruction, the object's destruction), unless someone else has
+// subclassed it since.
 #pragma once
 
 #include <cstddef>
@@ -38,9 +41,10 @@ public:
 
     HWND m_hWnd = nullptr;
     // The container of the controls this window hosts; owned by the derived
-    // class that installs it.
+    // class that installs it, not by CWnd.
     COleControlContainer* m_pCtrlCont = nullptr;
-    // The site of the control this object wraps; owned by the container.
+    // The site of the control this object wraps; not owned (the container
+    // holds it).
     COleControlSite* m_pCtrlSite = nullptr;
 
     // Routes hWnd's messages through this object. Fails when the handle is
@@ -48,8 +52,8 @@ public:
     BOOL SubclassWindow(HWND hWnd);
     // Wraps hWnd without changing its window procedure.
     BOOL Attach(HWND hWnd);
-    // Forgets the handle (the saved window procedure stays in its slot);
-    // returns it.
+    // Forgets the handle and returns it. A window subclassed by this object
+    // gets the saved window procedure back if its procedure is still ours.
     HWND Detach();
     // Destroys the wrapped window, or the hosted control with its site.
     virtual BOOL DestroyWindow();

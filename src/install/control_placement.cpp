@@ -11,6 +11,8 @@
 
 #include "framework/unique_resource.h"
 
+namespace install {
+
 namespace {
 
 std::string Upper(std::string_view text) {
@@ -89,3 +91,5 @@ bool ExpandLzFile(const std::string& source, const std::string& target) {
     }
     return true;
 }
+
+}  // namespace install

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace install {
+
 // Longest path (without its terminating zero) that the expansion hands to
 // the platform; longer paths are refused, never cut.
 constexpr std::size_t kMaxExpansionPath = 255;
@@ -26,3 +28,5 @@ std::optional<std::string> PlacedControlPath(const std::string& directory,
 // either file cannot be opened as named or the copy fails; a target written
 // in part, or a substitute name the service fell back to, is deleted then.
 bool ExpandLzFile(const std::string& source, const std::string& target);
+
+}  // namespace install

@@ -13,6 +13,8 @@
 
 #include "framework/unique_resource.h"
 
+namespace install {
+
 namespace {
 
 constexpr DWORD kValueChars = 520;  // registry text values are read into this many characters
@@ -225,3 +227,5 @@ std::string ProductVersionInBlock(std::span<BYTE> block) {
     if (end == nullptr) return {};
     return std::string(static_cast<const char*>(text), static_cast<const char*>(end));
 }
+
+}  // namespace install

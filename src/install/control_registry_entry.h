@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+namespace install {
+
 class ControlRegistryEntry {
 public:
     // Where the last IsInstalled stopped; only Installed answers true.
@@ -72,3 +74,5 @@ std::optional<std::wstring> ServerFileOf(HKEY classKey);
 // ServerFileOf for the key HKEY_CLASSES_ROOT\CLSID\{clsid}; nullopt also
 // when the class has no key.
 std::optional<std::wstring> RegisteredServerFile(const CLSID& clsid);
+
+}  // namespace install

@@ -7,20 +7,29 @@
 
 #include "framework/dialog.h"
 
-class DownloadWarningDialog : public fw::CDialog {
-public:
-    explicit DownloadWarningDialog(fw::CWnd* parent = nullptr);
-    ~DownloadWarningDialog() override;
+namespace install {
 
-    // Assigned by the caller before DoModal; shown in read-only boxes.
+// Who made the control and what it is, as its property file says.
+struct ControlDescription {
     std::string productName;
     std::string companyName;
     std::string fileDescription;
     std::string productVersion;
     std::string legalCopyright;
     std::string legalTrademarks;
+};
+
+class DownloadWarningDialog : public fw::CDialog {
+public:
+    explicit DownloadWarningDialog(fw::CWnd* parent = nullptr);
+    ~DownloadWarningDialog() override;
+
+    // Assigned by the caller before DoModal; shown in read-only boxes.
+    ControlDescription control;
     std::string site;  // the control file's absolute URL
 
 protected:
     void DoDataExchange(fw::CDataExchange* exchange) override;
 };
+
+}  // namespace install

@@ -4,6 +4,8 @@
 #include "framework/unique_resource.h"
 #include "install/control_registry_entry.h"
 
+namespace install {
+
 namespace {
 
 void FreeComLibrary(HINSTANCE library) { ::CoFreeLibrary(library); }
@@ -23,3 +25,5 @@ bool ControlRegistryEntry::RegisterServer(bool registerIt, const std::string& pa
         ::GetProcAddress(library.get(), registerIt ? "DllRegisterServer" : "DllUnregisterServer"));
     return entry != nullptr && SUCCEEDED(entry());
 }
+
+}  // namespace install

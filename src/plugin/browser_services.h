@@ -2,7 +2,7 @@
 // NP_Initialize and the three thin wrappers the plug-in calls through it.
 #pragma once
 
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 
 // Stores the browser's table (never copied or freed); null forgets it.
 void SetBrowserFuncs(NPNetscapeFuncs* funcs);

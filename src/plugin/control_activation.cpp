@@ -1,8 +1,7 @@
 // From a delivered property file to a running control.
-#include <ocidl.h>
-#include <wrl/client.h>
+#include <memory>
+#include <utility>
 
-#include "framework/adopt_com_ptr.h"
 #include "install/control_registry_entry.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
@@ -12,52 +11,79 @@
 #include "propfile/saved_state.h"
 #include "propfile/storage_file.h"
 
+namespace {
+
+install::ControlOffer OfferOf(const propfile::COCXInfo& record) {
+    return {{record.productName, record.companyName, record.fileDescription,
+             record.productVersion, record.legalCopyright, record.legalTrademarks},
+            record.filenameUrl,
+            record.baseUrl,
+            record.isCompressed != FALSE};
+}
+
+}  // namespace
+
+void ControlWindow::LoadPropertyFile(std::string fileName, std::string url, int32_t width,
+                                     int32_t height) {
+    if (record_) return;
+    auto record = std::make_unique<propfile::COCXInfo>();
+    propfile::CPropertyFileReader reader;
+    // One open of the file serves the record and the control's saved state.
+    propfile::CStorageFile file;
+    reader.ReadPropertyFile(fileName, *record, file);  // activation goes on with what was read
+    const std::size_t slash = url.rfind('/');
+    record->baseUrl = slash == std::string::npos ? std::string() : url.substr(0, slash + 1);
+    record->windowWidth = width;
+    record->windowHeight = height;
+    record->propertyFilePath = std::move(fileName);
+    TakeRecord(std::move(record), &file);
+    propfile::LeaveSavedState(file);
+}
+
 // A window that already holds a record ignores further property files: the
 // running control stays as it is, and a control cannot replace itself by
 // asking for a URL that ends in ".opf".
-void ControlWindow::LoadPropertyFile(std::string fileName, std::string url, int32_t width,
-                                     int32_t height) {
-    if (info) return;
-    CPropertyFileReader reader;
-    info = std::make_unique<COCXInfo>();
-    // One open of the file serves the record and the control's saved state.
-    CStorageFile file;
-    reader.ReadPropertyFile(fileName, *info, file);  // activation goes on with what was read
-    const std::size_t slash = url.rfind('/');
-    info->baseUrl = slash == std::string::npos ? std::string() : url.substr(0, slash + 1);
-    info->windowWidth = width;
-    info->windowHeight = height;
-    info->propertyFilePath = std::move(fileName);
-    ActivateControl(&file);
-    propfile::LeaveSavedState(file);
+void ControlWindow::TakeRecord(std::unique_ptr<propfile::COCXInfo> record,
+                               propfile::CStorageFile* propertyFile) {
+    if (record_ || !record) return;
+    record_ = std::move(record);
+    installer_ = std::make_unique<install::ControlInstaller>(
+        OfferOf(*record_), ThePluginApp().ocxStorageDirectory,
+        static_cast<install::UrlRequester&>(*this));
+    ActivateControl(propertyFile);
 }
 
 // Runs once per control: a started window (even one whose control could not
 // be created) is never created, listed or started a second time.
-void ControlWindow::ActivateControl(CStorageFile* propertyFile) {
-    if (!info || started) return;
-    CStorageFile ownFile;
-    CStorageFile& file = propertyFile != nullptr ? *propertyFile : ownFile;
-    ControlRegistryEntry registry;
-    if (!registry.IsInstalled(info->clsid, info->productVersion)) {
+void ControlWindow::ActivateControl(propfile::CStorageFile* propertyFile) {
+    if (!record_ || started_) return;
+    propfile::CStorageFile ownFile;
+    propfile::CStorageFile& file = propertyFile != nullptr ? *propertyFile : ownFile;
+    install::ControlRegistryEntry registry;
+    if (!registry.IsInstalled(record_->clsid, record_->productVersion)) {
         propfile::LeaveSavedState(file);
         OfferDownload();
         return;
     }
 
-    if (!propfile::OpenSavedState(file, info->propertyFilePath)) return;
-    const RECT rect = {0, 0, info->windowWidth, info->windowHeight};
-    CreateControl(info->clsid, WS_VISIBLE, rect, parentWindow, controlId, &file);
+    if (!propfile::OpenSavedState(file, record_->propertyFilePath)) return;
+    const RECT rect = {0, 0, record_->windowWidth, record_->windowHeight};
+    CreateControl(record_->clsid, WS_VISIBLE, rect, parentWindow_, controlId, &file);
     propfile::LeaveSavedState(file);
 
-    info->controlUnknown = GetControlUnknown();
-    fw::AdoptComPtr(info->QueryControlInterface(IID_IPersistMemory));  // asked, not used
-    info->BuildEventInfo();
-    info->BuildMemberTable();
+    control_.Attach(GetControlUnknown());
 
-    ThePluginApp().startedControls.push_back(this);
-    started = 1;
-    InvokeStart();
-    ThePluginApp().NotifyStateChanged(this, 0);
+    ThePluginApp().startedControls.Add(this);
+    started_ = true;
+    control_.Start();
+    ThePluginApp().startedControls.NotifyStateChanged(this, 0);
     file.Close();
+}
+
+void ControlWindow::StopControl() {
+    if (!started_) return;
+    control_.Stop();
+    ThePluginApp().startedControls.Remove(this);
+    started_ = false;
+    ThePluginApp().startedControls.NotifyStateChanged(this, 1);
 }

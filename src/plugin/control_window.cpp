@@ -1,7 +1,8 @@
 #include "plugin/control_window.h"
 
+#include "plugin/browser_services.h"
 #include "plugin/plugin_window.h"
-#include "propfile/ocx_info.h"
+#include "url/url_parts.h"
 
 namespace {
 
@@ -13,13 +14,57 @@ constexpr fw::MessageMap kControlWindowMap = {nullptr, kControlWindowMessages,
 
 }  // namespace
 
-ControlWindow::ControlWindow(PluginWindow* parent) : parentWindow(parent) {}
+ControlWindow::ControlWindow(PluginWindow* parent) : parentWindow_(parent) {}
 
-// The record goes first, then the requests still pending (unanswered), then
-// the framework part.
-ControlWindow::~ControlWindow() {
-    info.reset();
-    pendingRequests.clear();
-}
+ControlWindow::~ControlWindow() = default;
 
 const fw::MessageMap* ControlWindow::GetMessageMap() const { return &kControlWindowMap; }
+
+void ControlWindow::RequestUrl(const std::string& absoluteUrl) {
+    if (parentWindow_) BrowserGetURL(parentWindow_->instance, absoluteUrl.c_str(), nullptr);
+}
+
+// The browser may tear the instance down from inside the dialog's message
+// loop (NPP_Destroy, or NPP_SetWindow without a window): then this window
+// object is gone when the offer returns, and is not touched again.
+void ControlWindow::OfferDownload() {
+    if (installer_) installer_->OfferDownload();
+}
+
+void ControlWindow::InstallControlFile(std::string url, std::string localFile) {
+    if (!installer_) return;
+    if (installer_->InstallControlFile(url, localFile) ==
+        install::ControlInstaller::Result::Installed) {
+        ActivateControl();
+    }
+}
+
+// A request event needs its two arguments (URL, number); a shorter one, or
+// one whose URL is not a plain string, is left to the default routing.
+BOOL ControlWindow::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) {
+    auto* event = static_cast<fw::AFX_EVENT*>(pExtra);
+    if (nCode == fw::CN_EVENT && event && record_ && event->m_eventKind == fw::AFX_EVENT::event) {
+        if (const std::optional<scripting::FileRequestEvent> request =
+                control_.FileRequestOf(event->m_dispid, event->m_pDispParams)) {
+            return request->url && RequestUrlAsFile(*request->url, request->requestId);
+        }
+    }
+    return fw::CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+}
+
+// The request is noted before the browser is asked: a browser may deliver
+// the file from inside NPN_GetURL.
+bool ControlWindow::RequestUrlAsFile(const std::string& url, int32_t requestId) {
+    if (!record_) return false;
+    const std::optional<std::string> absolute = urls::MakeAbsoluteUrl(url, record_->baseUrl);
+    if (!absolute) return false;
+    requests_.Note(*absolute, requestId);
+    BrowserGetURL(parentWindow_->instance, absolute->c_str(), nullptr);
+    return true;
+}
+
+void ControlWindow::DeliverRequestedFile(std::string url, std::string localFile) {
+    if (const std::optional<int32_t> requestId = requests_.Take(url)) {
+        control_.OnGetUrlAsFile(localFile, *requestId);
+    }
+}

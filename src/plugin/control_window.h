@@ -1,77 +1,73 @@
 // ControlWindow: the window object that wraps the hosted OLE control of one
 // instance once it is created inside the PluginWindow. It owns the control's
-// information record and its outstanding file requests, and carries
-// activation, installation, invocation and event handling.
+// information record and composes what other folders provide: the installer
+// of a missing control, the live control and its file-request queue.
 #pragma once
 
 #include <cstdint>
-#include <list>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "framework/wnd.h"
+#include "install/control_installer.h"
+#include "propfile/ocx_info.h"
+#include "scripting/file_requests.h"
+#include "scripting/live_control.h"
 
-class COCXInfo;
-class CStorageFile;
 class PluginWindow;
+namespace propfile {
+class CStorageFile;
+}
 
-// One outstanding URL request of the control.
-struct PendingRequest {
-    std::string url;    // the absolute URL exactly as passed to the browser
-    int32_t requestId;  // the control's own number, returned unchanged
-};
-
-class ControlWindow : public fw::CWnd {
+class ControlWindow : public fw::CWnd, private install::UrlRequester {
 public:
+    // `parent` is not owned; it owns this window.
     explicit ControlWindow(PluginWindow* parent);
     ~ControlWindow() override;
 
-    std::unique_ptr<COCXInfo> info;  // null until a property file has been read
-    int32_t started = 0;
-    std::list<PendingRequest> pendingRequests;  // newest first
-    const UINT controlId = 0;
-    PluginWindow* const parentWindow;  // not owned
-
-    // Activation.
+    // Activation: reads the delivered property file once and activates.
     void LoadPropertyFile(std::string fileName, std::string url, int32_t width, int32_t height);
-    // `propertyFile`, when given, is the record's file as the reader left it.
-    void ActivateControl(CStorageFile* propertyFile = nullptr);
+    // Takes the record of a property file; a window that already holds one
+    // ignores further records. Activates the control; `propertyFile`, when
+    // given, is the record's file as the reader left it (it is used for the
+    // saved state instead of opening the file again).
+    void TakeRecord(std::unique_ptr<propfile::COCXInfo> record,
+                    propfile::CStorageFile* propertyFile = nullptr);
+    void ActivateControl(propfile::CStorageFile* propertyFile = nullptr);
+    // Stops a started control: "Stop", off the started list, others told;
+    // the window is no longer started then.
+    void StopControl();
 
-    // Installation of a missing control.
+    // Installation of a missing control: the offer, and the delivered file,
+    // which activates the control once it is installed.
     void OfferDownload();
     void InstallControlFile(std::string url, std::string localFile);
-
-    // --- Installation state (download offer, placement, liveness) ---------
-    // Expands the delivered file into the storage directory under
-    // `fileName`'s stem and ".ocx"; the placed path, or nothing when the name
-    // is refused or the expansion failed (no partial file is left).
-    std::optional<std::string> ExpandControlFile(const std::string& fileName,
-                                                 const std::string& localFile);
-    // Set when the user said Yes and the file was asked for; the first
-    // control file delivered afterwards clears it.
-    bool downloadRequested = false;
-    // Expires with this object: code that runs a modal loop holds a weak_ptr
-    // to learn whether the window was torn down meanwhile.
-    const std::shared_ptr<void> lifeToken = std::make_shared<char>(0);
-    // --- end of installation state ----------------------------------------
-
-    // Calls into the control by name; false when it has no such member.
-    bool InvokeStart();
-    bool InvokeStop();
-    bool InvokeOnGetUrlAsFile(const std::string& localFile, int32_t requestId);
-    bool InvokeOnNewControlStateChanged(const std::string& classIdText, int16_t state);
-    // Stops a started control: "Stop", off the started list, others told.
-    void StopControl();
 
     // The control's file requests.
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) override;
     bool RequestUrlAsFile(const std::string& url, int32_t requestId);
     void DeliverRequestedFile(std::string url, std::string localFile);
 
+    // Null until a property file has been read.
+    const propfile::COCXInfo* Record() const { return record_.get(); }
+    scripting::LiveControl& Control() { return control_; }
+    const scripting::FileRequestQueue& Requests() const { return requests_; }
+    bool IsStarted() const { return started_; }
+    PluginWindow* ParentWindow() const { return parentWindow_; }
+
+    const UINT controlId = 0;
+
     const fw::MessageMap* GetMessageMap() const override;
 
 private:
-    bool InvokeByName(const std::string& name, const VARTYPE* types, const VARIANT* values,
-                      unsigned count);
+    void RequestUrl(const std::string& absoluteUrl) override;
+
+    PluginWindow* const parentWindow_;  // not owned
+    // Declared in teardown order reversed: the live control and the installer
+    // go first, then the requests still pending (unanswered), then the record.
+    std::unique_ptr<propfile::COCXInfo> record_;
+    scripting::FileRequestQueue requests_;
+    std::unique_ptr<install::ControlInstaller> installer_;  // made with the record
+    scripting::LiveControl control_;
+    bool started_ = false;
 };

@@ -1,7 +1,9 @@
 // The library's face to the browser: the three exports and the plug-in
 // callbacks they hand out. No exception ever leaves one of them.
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 
+#include <memory>
+#include <new>
 #include <string>
 
 #include "plugin/browser_services.h"
@@ -19,10 +21,10 @@ PluginInstanceData* RecordOf(NPP instance) {
 NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], char* argv[],
                 NPSavedData*) try {
     if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
-    auto* record = static_cast<PluginInstanceData*>(BrowserMemAlloc(sizeof(PluginInstanceData)));
-    instance->pdata = record;
-    if (!record) return NPERR_OUT_OF_MEMORY_ERROR;
-    *record = {kDefaultEmbedSize, kDefaultEmbedSize, nullptr};
+    void* memory = BrowserMemAlloc(sizeof(PluginInstanceData));
+    instance->pdata = memory;
+    if (!memory) return NPERR_OUT_OF_MEMORY_ERROR;
+    auto* record = new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr};
     ApplyEmbedArguments(*record, argc, argn, argv);
     return NPERR_NO_ERROR;
 } catch (...) {
@@ -33,6 +35,7 @@ NPError NPP_Destroy(NPP instance, NPSavedData**) try {
     if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
     if (PluginInstanceData* record = RecordOf(instance)) {
         DetachPluginWindow(*record);
+        record->~PluginInstanceData();
         BrowserMemFree(record);
         instance->pdata = nullptr;
     }
@@ -42,7 +45,7 @@ NPError NPP_Destroy(NPP instance, NPSavedData**) try {
 }
 
 NPError AttachPluginWindow(PluginInstanceData& record, NPP instance, HWND handle) {
-    record.window = new PluginWindow();
+    record.window = std::make_unique<PluginWindow>();
     if (!record.window->SubclassWindow(handle)) {
         ::MessageBoxA(nullptr, "SubclassWindow Failed", "Plug-in-test", MB_OK);
         return NPERR_GENERIC_ERROR;
@@ -68,7 +71,7 @@ NPError NPP_SetWindow(NPP instance, NPWindow* npWindow) try {
         if (attached != NPERR_NO_ERROR) return attached;
     }
     // The size comes from the page's embed, never from the browser's NPWindow.
-    PluginWindow* window = record->window;
+    PluginWindow* window = record->window.get();
     if (window->m_hWnd) {
         window->SetWindowPos(nullptr, 0, 0, record->width, record->height,
                              SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -98,7 +101,7 @@ void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) try {
     if (!instance || !stream || !stream->url) return;
     PluginInstanceData* record = RecordOf(instance);
     if (!record || !record->window) return;
-    PluginWindow* window = record->window;
+    PluginWindow* window = record->window.get();
     std::string fileName = fname ? fname : "";
     std::string url = stream->url;
     switch (ClassifyDeliveredFile(url)) {

@@ -1,10 +1,5 @@
 #include "plugin/plugin_app.h"
 
-#include <algorithm>
-
-#include "plugin/control_window.h"
-#include "propfile/ocx_info.h"
-
 namespace {
 
 // Constructed with the library's other process-wide objects, before the
@@ -17,7 +12,7 @@ PluginApp& ThePluginApp() { return thePluginApp; }
 
 PluginApp::PluginApp() : fw::CWinApp(nullptr) {}
 
-PluginApp::~PluginApp() { startedControls.clear(); }
+PluginApp::~PluginApp() = default;
 
 BOOL PluginApp::InitInstance() {
     SetRegistryKey("Trevalon");
@@ -29,16 +24,3 @@ BOOL PluginApp::InitInstance() {
     return TRUE;
 }
 
-void PluginApp::NotifyStateChanged(ControlWindow* changed, int16_t state) {
-    if (!changed || !changed->info) return;
-    const std::string name = changed->info->clsidText;
-    // A control told of the change may start or stop controls from inside the
-    // call: walk a snapshot, and skip windows that have left the list since.
-    const std::list<ControlWindow*> snapshot = startedControls;
-    for (ControlWindow* window : snapshot) {
-        if (std::find(startedControls.begin(), startedControls.end(), window) !=
-            startedControls.end()) {
-            window->InvokeOnNewControlStateChanged(name, state);
-        }
-    }
-}

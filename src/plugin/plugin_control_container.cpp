@@ -8,7 +8,6 @@
 #include "framework/enum_unknown.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
-#include "propfile/ocx_info.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -18,10 +17,8 @@ HRESULT PluginControlContainer::EnumObjects(DWORD flags, IEnumUnknown** enumerat
     try {
         std::vector<ComPtr<IUnknown>> controls;
         if (flags & OLECONTF_EMBEDDINGS) {
-            for (ControlWindow* window : ThePluginApp().startedControls) {
-                if (window->info && window->info->controlUnknown) {
-                    controls.emplace_back(window->info->controlUnknown);
-                }
+            for (ControlWindow* window : ThePluginApp().startedControls.Snapshot()) {
+                if (IUnknown* control = window->Control().Unknown()) controls.emplace_back(control);
             }
         }
         return fw::CEnumUnknown::Create(std::move(controls), enumerator);

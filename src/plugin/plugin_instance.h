@@ -2,29 +2,26 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 
 class PluginWindow;
 
-// Allocated from the browser's memory by NPP_New, stored in NPP::pdata, freed
-// by NPP_Destroy.
+// Constructed in the browser's memory by NPP_New, stored in NPP::pdata,
+// destroyed and freed by NPP_Destroy.
 struct PluginInstanceData {
     int32_t width;
     int32_t height;
-    PluginWindow* window;  // owned; null until NPP_SetWindow attaches one
+    std::unique_ptr<PluginWindow> window;  // null until NPP_SetWindow attaches one
 };
 
 constexpr int32_t kDefaultEmbedSize = 100;
 
-// The embed argument's decimal value as the C library reads an integer:
-// leading blanks and a sign, digits up to the first non-digit, 0 without
-// digits. Values beyond the 32-bit range saturate.
-int32_t ParseEmbedInteger(const char* text);
-
 // Applies the page's "width" and "height" arguments (names without regard to
-// case, later pairs win) to the record.
+// case, later pairs win, values read as propfile::ParseInteger does) to the
+// record.
 void ApplyEmbedArguments(PluginInstanceData& record, int16_t argc, char* argn[], char* argv[]);
 
 // How a delivered file is handled, by the extension of its URL.
@@ -34,6 +31,6 @@ enum class DeliveredFileKind { PropertyFile, ControlFile, RequestedFile };
 std::string UrlExtension(const std::string& url);
 DeliveredFileKind ClassifyDeliveredFile(const std::string& url);
 
-// Tears the instance's window down and gives the browser's window its own
-// window procedure back. Does nothing when the record has no window.
+// Tears the instance's window down (its window object gives the browser's
+// window its own procedure back). Does nothing when the record has no window.
 void DetachPluginWindow(PluginInstanceData& record);

@@ -41,7 +41,7 @@ const fw::MessageMap* PluginWindow::GetMessageMap() const { return &kPluginWindo
 
 void PluginWindow::CreateControlObjects() {
     m_pCtrlCont = new PluginControlContainer(this);
-    controlWindow = new ControlWindow(this);
+    controlWindow_ = std::make_unique<ControlWindow>(this);
 }
 
 void PluginWindow::SetInstance(PluginInstanceData* record, NPP npp) {
@@ -50,11 +50,10 @@ void PluginWindow::SetInstance(PluginInstanceData* record, NPP npp) {
 }
 
 void PluginWindow::DestroyControlObjects() {
-    if (controlWindow) {
-        controlWindow->StopControl();
-        controlWindow->DestroyWindow();
-        delete controlWindow;
-        controlWindow = nullptr;
+    if (controlWindow_) {
+        controlWindow_->StopControl();
+        controlWindow_->DestroyWindow();
+        controlWindow_.reset();
     }
     if (m_pCtrlCont) {
         delete m_pCtrlCont;
@@ -63,15 +62,15 @@ void PluginWindow::DestroyControlObjects() {
 }
 
 void PluginWindow::OnPropertyFile(std::string fileName, std::string url) {
-    if (!controlWindow || !instanceData) return;
-    controlWindow->LoadPropertyFile(std::move(fileName), std::move(url), instanceData->width,
+    if (!controlWindow_ || !instanceData) return;
+    controlWindow_->LoadPropertyFile(std::move(fileName), std::move(url), instanceData->width,
                                     instanceData->height);
 }
 
 void PluginWindow::OnControlFile(std::string url, std::string fileName) {
-    if (controlWindow) controlWindow->InstallControlFile(std::move(url), std::move(fileName));
+    if (controlWindow_) controlWindow_->InstallControlFile(std::move(url), std::move(fileName));
 }
 
 void PluginWindow::OnRequestedFile(std::string url, std::string fileName) {
-    if (controlWindow) controlWindow->DeliverRequestedFile(std::move(url), std::move(fileName));
+    if (controlWindow_) controlWindow_->DeliverRequestedFile(std::move(url), std::move(fileName));
 }

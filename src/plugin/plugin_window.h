@@ -3,10 +3,11 @@
 // its ControlWindow, and receives every file the browser delivers.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "framework/wnd.h"
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 
 class ControlWindow;
 struct PluginInstanceData;
@@ -18,8 +19,9 @@ public:
     ~PluginWindow() override;
 
     NPP instance = nullptr;
-    ControlWindow* controlWindow = nullptr;        // owned
-    PluginInstanceData* instanceData = nullptr;    // not owned: it owns us
+    PluginInstanceData* instanceData = nullptr;  // not owned: it owns us
+    // Null before CreateControlObjects and after DestroyControlObjects.
+    ControlWindow* GetControlWindow() const { return controlWindow_.get(); }
 
     // Creates the container, then the (empty) ControlWindow.
     void CreateControlObjects();
@@ -34,4 +36,7 @@ public:
     void OnRequestedFile(std::string url, std::string fileName);
 
     const fw::MessageMap* GetMessageMap() const override;
+
+private:
+    std::unique_ptr<ControlWindow> controlWindow_;
 };

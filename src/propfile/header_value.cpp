@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 
 namespace propfile {
 
@@ -17,9 +18,11 @@ std::string ValueFromBytes(const char* bytes, std::size_t count) {
     return std::string(bytes, std::find(bytes, bytes + count, '\0'));
 }
 
-int32_t ParseHeaderInteger(const std::string& value) {
+int32_t ParseInteger(const char* text) {
+    if (!text) return 0;
     constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
     constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+    const std::string_view value(text);
     auto at = std::find_if_not(value.begin(), value.end(), IsCSpace);
     bool negative = false;
     if (at != value.end() && (*at == '+' || *at == '-')) negative = *at++ == '-';

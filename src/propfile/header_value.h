@@ -11,10 +11,11 @@ namespace propfile {
 // none is zero.
 std::string ValueFromBytes(const char* bytes, std::size_t count);
 
-// As atoi: leading white space, an optional sign, then decimal digits up to
-// the first other character; 0 without digits. Values beyond the 32-bit
-// range are held at its nearest end.
-int32_t ParseHeaderInteger(const std::string& value);
+// As atoi, for header values and the page's embed arguments alike: leading
+// white space, an optional sign, then decimal digits up to the first other
+// character; 0 without digits and for null. Values beyond the 32-bit range
+// are held at its nearest end.
+int32_t ParseInteger(const char* text);
 
 // TRUE exactly when `value` is "TRUE", byte for byte.
 bool ParseHeaderFlag(const std::string& value);

@@ -13,6 +13,8 @@
 using propfile::HeaderField;
 using propfile::HeaderValueKind;
 
+namespace propfile {
+
 namespace {
 
 // The value of the stream `key` of the file's current storage; "" when the
@@ -30,7 +32,7 @@ void StoreHeaderValue(const HeaderField& field, std::string value, COCXInfo& inf
         info.*field.text = std::move(value);
         break;
     case HeaderValueKind::integer:
-        info.*field.number = propfile::ParseHeaderInteger(value);
+        info.*field.number = propfile::ParseInteger(value.c_str());
         break;
     case HeaderValueKind::flag:
         info.*field.number = propfile::ParseHeaderFlag(value) ? TRUE : FALSE;
@@ -82,3 +84,5 @@ BOOL CPropertyFileReader::ReadControlClass(IStorage* storage, COCXInfo& info) {
     info.clsidText = propfile::NarrowToAnsi(text.get());
     return TRUE;
 }
+
+}  // namespace propfile

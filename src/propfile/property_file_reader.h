@@ -7,12 +7,13 @@
 #include <windows.h>
 #include <objidl.h>
 
-#include "framework/cmd_target.h"
 #include "propfile/ocx_info.h"
+
+namespace propfile {
 
 class CStorageFile;
 
-class CPropertyFileReader : public fw::CObject {
+class CPropertyFileReader {
 public:
     // Reads the file at `path` (ANSI) into the freshly constructed `info`.
     // TRUE when the header values and the class identifier were read. A file
@@ -34,3 +35,5 @@ public:
     // be put into text.
     BOOL ReadControlClass(IStorage* storage, COCXInfo& info);
 };
+
+}  // namespace propfile

@@ -8,6 +8,8 @@ using Microsoft::WRL::ComPtr;
 using propfile::OleError;
 using propfile::WidenAnsi;
 
+namespace propfile {
+
 CStorageFile::~CStorageFile() {
     // The stream first, then the storages from the innermost up to the root.
     Close();
@@ -76,3 +78,5 @@ BOOL ReadStorageClassId(IStorage* storage, CLSID& clsid) {
     if (!storage) return FALSE;
     return ::ReadClassStg(storage, &clsid) == S_OK ? TRUE : FALSE;
 }
+
+}  // namespace propfile

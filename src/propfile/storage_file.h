@@ -24,6 +24,8 @@
 
 #include "framework/ole_stream_file.h"
 
+namespace propfile {
+
 class CStorageFile : public fw::COleStreamFile {
 public:
     // Storage modes used for every open.
@@ -81,3 +83,5 @@ private:
 // Reads the class identifier recorded for `storage`. FALSE for a null storage
 // and for every status other than S_OK; `clsid` is then unspecified.
 BOOL ReadStorageClassId(IStorage* storage, CLSID& clsid);
+
+}  // namespace propfile

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "plugin/npruntime.h"
+#include "npapi/npruntime.h"
 
 namespace scripting {
 

@@ -217,8 +217,9 @@ TEST_P(RegistrationTest, RegistersCreatesAndLeavesNoTrace) {
         EXPECT_EQ(LibraryIdText(info), DefaultValue(classKey + L"\\TypeLib"));
         EXPECT_TRUE(KeyExists(libraryKey));
 
-        EXPECT_EQ(info.productVersion, ControlRegistryEntry::GetProductVersion(Narrow(info.dllPath)));
-        EXPECT_TRUE(ControlRegistryEntry().IsInstalled(info.clsid, info.productVersion));
+        EXPECT_EQ(info.productVersion,
+                  install::ControlRegistryEntry::GetProductVersion(Narrow(info.dllPath)));
+        EXPECT_TRUE(install::ControlRegistryEntry().IsInstalled(info.clsid, info.productVersion));
 
         ComPtr<IUnknown> object;
         HRESULT created = ::CoCreateInstance(info.clsid, nullptr, CLSCTX_INPROC_SERVER,

@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "install/control_installer.h"
 #include "install/control_placement.h"
 #include "install/control_registry_entry.h"
 #include "install_fixture.h"
 #include "opftool/szdd_writer.h"
-#include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
-#include "scripting/url_parts.h"
+#include "url/url_parts.h"
 #include "registry_test_support.h"
 
 namespace test {
@@ -32,6 +32,21 @@ Headers Page(const std::string& filenameUrl, const char* isCompressed = "TRUE") 
     Headers headers = {{"Product Name", "Clock"}, {"Filename Url", filenameUrl}};
     if (isCompressed) headers.emplace_back("IsCompressed", isCompressed);
     return headers;
+}
+
+// The installer's browser: it only notes what it was asked for.
+class RecordedRequests : public install::UrlRequester {
+public:
+    void RequestUrl(const std::string& absoluteUrl) override { urls.push_back(absoluteUrl); }
+    Strings urls;
+};
+
+install::ControlOffer CompressedOffer(const std::string& filenameUrl) {
+    install::ControlOffer offer;
+    offer.filenameUrl = filenameUrl;
+    offer.baseUrl = "http://host/pages/";
+    offer.isCompressed = true;
+    return offer;
 }
 
 class ControlInstall : public InstallTest {
@@ -61,7 +76,7 @@ TEST_F(ControlInstall, PlacesTheExpandedFileUnderTheStemOfTheUrlsName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.filenameUrl);
-        const std::string url = ResolveUrl(kPageFolder, c.filenameUrl);
+        const std::string url = urls::ResolveUrl(kPageFolder, c.filenameUrl);
         InstallFrom(Page(c.filenameUrl), url, WriteScratchFile("delivered", c.delivered));
         EXPECT_EQ(Strings{c.placed}, StoredFiles());
         EXPECT_EQ(kControlBytes, ReadWholeFile(storage_ + "\\" + c.placed));
@@ -82,7 +97,7 @@ TEST_F(ControlInstall, TheExpandedControlRegistersItself) {
 
     const std::string placed = storage_ + "\\clock.ocx";
     EXPECT_EQ(server, ReadWholeFile(placed));
-    ControlRegistryEntry lookup;
+    install::ControlRegistryEntry lookup;
     EXPECT_TRUE(lookup.IsInstalled(clsid, ""));
     EXPECT_EQ(placed, lookup.serverPath);
 }
@@ -119,10 +134,9 @@ TEST_F(ControlInstall, AControlFileThatNoOfferAskedForIsIgnored) {
 // platform is refused before a byte is written.
 TEST_F(ControlInstall, AUrlThatGivesNoPlainFileNamePlacesNothing) {
     const std::string file = WriteScratchFile("delivered", Compressed(kControlBytes));
-    responder = std::make_unique<WarningDialogResponder>(UserAnswer::No);
-    nphost::Instance& page = OpenPage(Page("clock.oc_"));
-    ControlWindow* window = WindowOf(page);
-    ASSERT_NE(nullptr, window);
+    responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
+    RecordedRequests browser;
+    install::ControlInstaller installer(CompressedOffer("clock.oc_"), storage_, browser);
     for (const std::string& url : Strings{
              "http://host/pages/", "http://host/pages/.oc_", "http://host/CON.oc_",
           "http://host/nul.ocx", "http://host/Com1.z", "http://host/lpt9.oc_",
@@ -131,8 +145,9 @@ TEST_F(ControlInstall, AUrlThatGivesNoPlainFileNamePlacesNothing) {
           "http://host/a<b>.oc_", "http://host/tab\there.oc_",
           "http://host/" + std::string(260, 'n') + ".oc_"}) {
         SCOPED_TRACE(url);
-        window->downloadRequested = true;
-        window->InstallControlFile(url, file);
+        ASSERT_EQ(install::ControlInstaller::Result::Requested, installer.OfferDownload());
+        EXPECT_EQ(install::ControlInstaller::Result::NotPlaced,
+                  installer.InstallControlFile(url, file));
         EXPECT_EQ(Strings{}, StoredFiles());
     }
 }
@@ -143,9 +158,7 @@ TEST_F(ControlInstall, AFailedExpansionLeavesNoFileBehind) {
     // A directory where the file should go: the platform cannot create the
     // target and would fall back to the name "busy.oc_".
     ASSERT_TRUE(::CreateDirectoryA((storage_ + "\\busy.ocx").c_str(), nullptr));
-    responder = std::make_unique<WarningDialogResponder>(UserAnswer::No);
-    ControlWindow* window = WindowOf(OpenPage(Page("clock.oc_")));
-    ASSERT_NE(nullptr, window);
+    RecordedRequests browser;
 
     const struct {
         const char* why;
@@ -161,8 +174,8 @@ TEST_F(ControlInstall, AFailedExpansionLeavesNoFileBehind) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        ThePluginApp().ocxStorageDirectory = c.storage;
-        EXPECT_EQ(std::nullopt, window->ExpandControlFile(c.name, c.source));
+        const install::ControlInstaller installer(CompressedOffer("clock.oc_"), c.storage, browser);
+        EXPECT_EQ(std::nullopt, installer.ExpandControlFile(c.name, c.source));
         EXPECT_EQ((Strings{"busy.ocx", "old.ocx"}), StoredFiles());
         EXPECT_EQ("the control placed earlier", ReadWholeFile(old));
     }
@@ -188,7 +201,7 @@ TEST_F(ControlInstall, PlacedPathJoinsDirectoryAndStem) {
         {"C:\\controls", "com10.oc_", "C:\\controls\\com10.ocx"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.placed, PlacedControlPath(c.directory, c.fileName))
+        EXPECT_EQ(c.placed, install::PlacedControlPath(c.directory, c.fileName))
             << c.directory << " + " << c.fileName;
     }
 }

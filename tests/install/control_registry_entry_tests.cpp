@@ -13,7 +13,7 @@
 
 namespace {
 
-using Outcome = ControlRegistryEntry::Outcome;
+using Outcome = install::ControlRegistryEntry::Outcome;
 using test::ClassIdText;
 using test::ClassRegistration;
 using test::FixturePath;
@@ -43,7 +43,8 @@ TEST(GetProductVersionTest, ReadsFirstTranslationOnly) {
     };
     for (const VersionRow& row : rows) {
         SCOPED_TRACE(row.file);
-        EXPECT_EQ(ControlRegistryEntry::GetProductVersion(FixturePath(row.file)), row.productVersion);
+        EXPECT_EQ(install::ControlRegistryEntry::GetProductVersion(FixturePath(row.file)),
+                  row.productVersion);
     }
 }
 
@@ -72,7 +73,7 @@ TEST(IsInstalledTest, ComparesProductVersionTextExactly) {
         const CLSID clsid = NewClassId();
         const std::string server = FixturePath(row.server);
         const auto guard = RegisterClassKey(ClassIdText(clsid), {.server = server});
-        ControlRegistryEntry entry;
+        install::ControlRegistryEntry entry;
         EXPECT_EQ(entry.IsInstalled(clsid, row.requiredVersion), row.outcome == Outcome::Installed);
         EXPECT_STREQ(Name(entry.LastOutcome()), Name(row.outcome));
         EXPECT_EQ(entry.serverPath, server);
@@ -103,7 +104,7 @@ TEST(IsInstalledTest, RefusesIncompleteRegistrations) {
         SCOPED_TRACE(row.what);
         const CLSID clsid = NewClassId();
         const auto guard = RegisterClassKey(ClassIdText(clsid), row.registration);
-        ControlRegistryEntry entry;
+        install::ControlRegistryEntry entry;
         EXPECT_FALSE(entry.IsInstalled(clsid, ""));
         EXPECT_STREQ(Name(entry.LastOutcome()), Name(row.outcome));
         EXPECT_EQ(entry.serverPath, row.serverPath);
@@ -171,7 +172,7 @@ TEST(IsInstalledTest, FindsServerWhereInstallationsPutIt) {
 }
 
 TEST(IsInstalledTest, UnknownClassIsNotRegistered) {
-    ControlRegistryEntry entry;
+    install::ControlRegistryEntry entry;
     EXPECT_FALSE(entry.IsInstalled(NewClassId(), ""));
     EXPECT_EQ(entry.LastOutcome(), Outcome::NotRegistered);
 }
@@ -187,7 +188,7 @@ TEST(IsInstalledTest, DeletedServerReportsItsRegistration) {
     const std::string text = ClassIdText(clsid);
     const auto guard = RegisterClassKey(
         text, {.server = server, .progId = "Deleted.Control.1", .typeLib = "{0-typelib}"});
-    ControlRegistryEntry entry;
+    install::ControlRegistryEntry entry;
     EXPECT_FALSE(entry.IsInstalled(clsid, "1, 0, 0, 2"));
     EXPECT_EQ(entry.LastOutcome(), Outcome::ServerMissing);
     EXPECT_EQ(entry.clsidText, text);
@@ -199,7 +200,7 @@ TEST(IsInstalledTest, DeletedServerWithoutProgIdLeavesFieldsEmpty) {
     const CLSID clsid = NewClassId();
     const std::string text = test::Lowercase(ClassIdText(clsid));
     const auto guard = RegisterClassKey(text, {.server = FixturePath("gone.ocx")});
-    ControlRegistryEntry entry;
+    install::ControlRegistryEntry entry;
     EXPECT_FALSE(entry.IsInstalled(clsid, ""));
     EXPECT_EQ(entry.clsidText, text);  // as the registry spells it
     EXPECT_EQ(entry.progId, "");
@@ -210,7 +211,7 @@ TEST(IsInstalledTest, FindsLowerCaseKeyName) {
     const CLSID clsid = NewClassId();
     const auto guard = RegisterClassKey(test::Lowercase(ClassIdText(clsid)),
                                         {.server = FixturePath("fixture_v1002.dll")});
-    ControlRegistryEntry entry;
+    install::ControlRegistryEntry entry;
     EXPECT_TRUE(entry.IsInstalled(clsid, "1, 0, 0, 2"));
 }
 
@@ -233,12 +234,12 @@ TEST(IsInstalledTest, PassesOverNearMisses) {
     guards.push_back(RegisterClassKey(progId, {.server = v1002}));
     guards.push_back(RegisterClassKey("{not a class id}", {.server = v1002}));
 
-    ControlRegistryEntry missing;
+    install::ControlRegistryEntry missing;
     EXPECT_FALSE(missing.IsInstalled(wanted, ""));
     EXPECT_EQ(missing.LastOutcome(), Outcome::NotRegistered);
 
     const auto guard = RegisterClassKey(ClassIdText(wanted), {.server = v1002});
-    ControlRegistryEntry found;
+    install::ControlRegistryEntry found;
     EXPECT_TRUE(found.IsInstalled(wanted, "1, 0, 0, 2"));
 }
 
@@ -293,10 +294,10 @@ std::vector<BYTE> BlockWithTranslationBytes(WORD claimedBytes) {
 
 TEST(ProductVersionInBlockTest, ReadsOnlyWhatTheTranslationClaims) {
     std::vector<BYTE> whole = BlockWithTranslationBytes(4);
-    EXPECT_EQ(ProductVersionInBlock(whole), "7");
+    EXPECT_EQ(install::ProductVersionInBlock(whole), "7");
     // Half an entry: the bytes after it are not taken as its code page.
     std::vector<BYTE> half = BlockWithTranslationBytes(2);
-    EXPECT_EQ(ProductVersionInBlock(half), "");
+    EXPECT_EQ(install::ProductVersionInBlock(half), "");
 }
 
 TEST(ProductVersionInBlockTest, StaysInsideTheBlock) {
@@ -304,7 +305,7 @@ TEST(ProductVersionInBlockTest, StaysInsideTheBlock) {
     // handed over without that room does not hold the text.
     std::vector<BYTE> block = BlockWithTranslationBytes(4);
     const size_t dataBytes = (block.size() - 4) / 2;
-    EXPECT_EQ(ProductVersionInBlock(std::span(block).first(dataBytes)), "");
+    EXPECT_EQ(install::ProductVersionInBlock(std::span(block).first(dataBytes)), "");
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ ControlWindow* InstallTest::WindowOf(nphost::Instance& instance) {
     if (!instance.alive()) return nullptr;
     PluginInstanceData* record = Record(instance);
     if (!record || !record->window) return nullptr;
-    return record->window->controlWindow;
+    return record->window->GetControlWindow();
 }
 
 std::string InstallTest::WriteScratchFile(const std::string& name, const std::string& bytes) {

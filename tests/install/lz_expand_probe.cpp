@@ -10,5 +10,5 @@ int main(int argc, char** argv) {
         std::fputs("usage: lz_expand_probe IN OUT\n", stderr);
         return 2;
     }
-    return ExpandLzFile(argv[1], argv[2]) ? 0 : 1;
+    return install::ExpandLzFile(argv[1], argv[2]) ? 0 : 1;
 }

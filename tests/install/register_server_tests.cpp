@@ -33,7 +33,7 @@ TEST(RegisterServerTest, SucceedsOnlyWhenTheExportSucceeds) {
     };
     for (const RegisterRow& row : rows) {
         SCOPED_TRACE(std::string(row.file) + (row.registerIt ? " register" : " unregister"));
-        ControlRegistryEntry entry;
+        install::ControlRegistryEntry entry;
         EXPECT_EQ(entry.RegisterServer(row.registerIt, FixturePath(row.file)), row.result);
     }
 }
@@ -49,7 +49,7 @@ TEST(RegisterServerTest, LeavesAThreadWithoutComUninitialised) {
     for (const char* file : {"not_a_library.ocx", "fixture_register_false.dll"}) {
         SCOPED_TRACE(file);
         OnFreshThread([file] {
-            ControlRegistryEntry entry;
+            install::ControlRegistryEntry entry;
             entry.RegisterServer(true, FixturePath(file));
             // A thread left in an apartment would refuse the multithreaded one.
             const HRESULT joined = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -60,7 +60,7 @@ TEST(RegisterServerTest, LeavesAThreadWithoutComUninitialised) {
 }
 
 TEST(RegisterServerTest, LeavesTheCallersApartmentInitialised) {
-    ControlRegistryEntry entry;
+    install::ControlRegistryEntry entry;
     EXPECT_FALSE(entry.RegisterServer(true, FixturePath("not_a_library.ocx")));
     const HRESULT again = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     EXPECT_EQ(again, S_FALSE);
@@ -74,13 +74,13 @@ TEST(RegisterServerTest, RefusesAMultithreadedCaller) {
     ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
     OnFreshThread([] {
         ASSERT_EQ(::CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
-        ControlRegistryEntry entry;
+        install::ControlRegistryEntry entry;
         EXPECT_FALSE(entry.RegisterServer(true, FixturePath("fixture_register_ok.dll")));
         ::CoUninitialize();
     });
-    ControlRegistryEntry lookup;
+    install::ControlRegistryEntry lookup;
     EXPECT_FALSE(lookup.IsInstalled(clsid, ""));
-    EXPECT_EQ(lookup.LastOutcome(), ControlRegistryEntry::Outcome::NotRegistered);
+    EXPECT_EQ(lookup.LastOutcome(), install::ControlRegistryEntry::Outcome::NotRegistered);
 }
 
 TEST(RegisterServerTest, RegisteredControlIsFoundAndUnregisteredAgain) {
@@ -90,17 +90,17 @@ TEST(RegisterServerTest, RegisteredControlIsFoundAndUnregisteredAgain) {
     ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
     const std::string server = FixturePath("fixture_register_ok.dll");
 
-    ControlRegistryEntry registration;
+    install::ControlRegistryEntry registration;
     ASSERT_TRUE(registration.RegisterServer(true, server));
-    ControlRegistryEntry installed;
+    install::ControlRegistryEntry installed;
     EXPECT_TRUE(installed.IsInstalled(clsid, "1, 0, 0, 2"));
     EXPECT_EQ(test::Lowercase(installed.serverPath), test::Lowercase(server));
 
-    ControlRegistryEntry removal;
+    install::ControlRegistryEntry removal;
     EXPECT_TRUE(removal.RegisterServer(false, server));
-    ControlRegistryEntry gone;
+    install::ControlRegistryEntry gone;
     EXPECT_FALSE(gone.IsInstalled(clsid, ""));
-    EXPECT_EQ(gone.LastOutcome(), ControlRegistryEntry::Outcome::NotRegistered);
+    EXPECT_EQ(gone.LastOutcome(), install::ControlRegistryEntry::Outcome::NotRegistered);
 }
 
 }  // namespace

@@ -73,13 +73,13 @@ TEST_F(WholeRoad, ACompressedControlIsFetchedExpandedRegisteredCreatedAndStarted
 
         EXPECT_EQ(1, responder->timesShown);
         EXPECT_TRUE(ReadWholeFile(placed_) == original);
-        ControlRegistryEntry lookup;
+        install::ControlRegistryEntry lookup;
         EXPECT_TRUE(lookup.IsInstalled(basic.clsid, basic.productVersion));
         EXPECT_EQ(placed_, lookup.serverPath);
         ControlWindow* window = WindowOf(page);
         ASSERT_NE(nullptr, window);
-        EXPECT_EQ(1, window->started);
-        EXPECT_NE(nullptr, window->info->controlUnknown);
+        EXPECT_TRUE(window->IsStarted());
+        EXPECT_NE(nullptr, window->Control().Unknown());
 
         EXPECT_EQ(NPERR_NO_ERROR, page.Destroy());
         test_controls::CallRegistrationEntry(std::wstring(placed_.begin(), placed_.end()),
@@ -105,11 +105,11 @@ TEST_F(WholeRoad, APlacedControlOfAnotherVersionIsOfferedAgain) {
     placed_ = storage_ + "\\clock.ocx";
 
     EXPECT_EQ(2, responder->timesShown);
-    ControlRegistryEntry lookup;
+    install::ControlRegistryEntry lookup;
     EXPECT_TRUE(lookup.IsInstalled(other.clsid, ""));  // registered, but not the version asked for
     ControlWindow* window = WindowOf(page);
     ASSERT_NE(nullptr, window);
-    EXPECT_EQ(0, window->started);
+    EXPECT_FALSE(window->IsStarted());
     EXPECT_EQ(std::vector<std::string>{"http://host/pages/clock.oc_"}, browser.requestedUrls());
 }
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/npruntime.h"
+#include "npapi/npruntime.h"
 
 namespace {
 

@@ -27,7 +27,7 @@ namespace {
 class Activation : public ControlPageTest {
 protected:
     ControlWindow* ControlOf(nphost::Instance& instance) {
-        return Record(instance)->window->controlWindow;
+        return Record(instance)->window->GetControlWindow();
     }
     static RECT RectInParent(HWND window) {
         RECT rect{};
@@ -44,7 +44,7 @@ TEST_F(Activation, InstalledControlIsCreatedFromItsStateStartedAndAnnounced) {
     ControlWindow* window = ControlOf(instance);
 
     ASSERT_NE(nullptr, window->GetControlUnknown());
-    EXPECT_EQ(window->GetControlUnknown(), window->info->controlUnknown);
+    EXPECT_EQ(window->GetControlUnknown(), window->Control().Unknown());
     EXPECT_TRUE(InOrder(Calls(control),
                         {"Created", "SetClientSite", "Load Caption=Hello", "Advise",
                          "SetExtent 8467x6350", "DoVerb -5 0,0,320,240", "Start",
@@ -55,8 +55,8 @@ TEST_F(Activation, InstalledControlIsCreatedFromItsStateStartedAndAnnounced) {
     const RECT rect = RectInParent(window->m_hWnd);
     EXPECT_EQ((RECT{0, 0, 320, 240}), rect);
     EXPECT_TRUE(::IsWindowVisible(window->m_hWnd));
-    EXPECT_EQ(1, window->started);
-    EXPECT_EQ(window, ThePluginApp().startedControls.back());
+    EXPECT_TRUE(window->IsStarted());
+    EXPECT_EQ(window, ThePluginApp().startedControls.Snapshot().back());
 }
 
 TEST_F(Activation, TeardownStopsDeactivatesClosesAndReleasesTheControl) {
@@ -71,7 +71,7 @@ TEST_F(Activation, TeardownStopsDeactivatesClosesAndReleasesTheControl) {
               Calls(control));
     EXPECT_TRUE(::IsWindow(browserWindow));
     EXPECT_EQ(nullptr, ::GetWindow(browserWindow, GW_CHILD));
-    EXPECT_TRUE(ThePluginApp().startedControls.empty());
+    EXPECT_TRUE(ThePluginApp().startedControls.Snapshot().empty());
 }
 
 TEST_F(Activation, ASiteKeptPastTeardownIsDisconnectedNotDangling) {
@@ -165,11 +165,11 @@ TEST_F(Activation, AControlThatCannotBeCreatedIsStillListedButNothingIsCalled) {
     nphost::Instance& instance = OpenPage(WriteProperties(control, ControlState{L"x"}));
     ControlWindow* window = ControlOf(instance);
     EXPECT_EQ(nullptr, window->GetControlUnknown());
-    EXPECT_EQ(nullptr, window->info->controlUnknown);
-    EXPECT_EQ(1, window->started);
+    EXPECT_EQ(nullptr, window->Control().Unknown());
+    EXPECT_TRUE(window->IsStarted());
     EXPECT_EQ(nullptr, ::GetWindow(instance.window(), GW_CHILD));
     ASSERT_EQ(NPERR_NO_ERROR, instance.Destroy());
-    EXPECT_TRUE(ThePluginApp().startedControls.empty());
+    EXPECT_TRUE(ThePluginApp().startedControls.Snapshot().empty());
 }
 
 TEST_F(Activation, AControlOfAnotherVersionIsNotCreated) {
@@ -177,7 +177,7 @@ TEST_F(Activation, AControlOfAnotherVersionIsNotCreated) {
     nphost::Instance& instance =
         OpenPage(WriteProperties(control, ControlState{L"x"}, {{"Product Version", "9, 9, 9, 9"}}));
     EXPECT_EQ(nullptr, ControlOf(instance)->GetControlUnknown());
-    EXPECT_EQ(0, ControlOf(instance)->started);
+    EXPECT_FALSE(ControlOf(instance)->IsStarted());
     EXPECT_EQ(0, Count(Calls(control), "Created"));
 }
 
@@ -201,30 +201,30 @@ TEST_F(Activation, MethodsAreFoundByExactNameOnly) {
         EXPECT_EQ(c.starts, Count(calls, "Start"));
         EXPECT_EQ(c.stops, Count(calls, "Stop"));
         EXPECT_EQ(1, Count(calls, "Destroyed"));
-        EXPECT_TRUE(ThePluginApp().startedControls.empty());
+        EXPECT_TRUE(ThePluginApp().startedControls.Snapshot().empty());
     }
 }
 
 TEST_F(Activation, MemberTablesOfTheRunningControl) {
     const auto& property = Use(Variant::property_start);
     nphost::Instance& first = OpenPage(WriteProperties(property, ControlState{L"x"}));
-    const MemberEntry* start = ControlOf(first)->info->FindMember("Start");
+    const scripting::MemberEntry* start = ControlOf(first)->Control().FindMember("Start");
     ASSERT_NE(nullptr, start);
     EXPECT_EQ(2, start->dispid) << "the property comes before the method";
-    EXPECT_EQ(nullptr, ControlOf(first)->info->FindMember("start"));
+    EXPECT_EQ(nullptr, ControlOf(first)->Control().FindMember("start"));
 
     const auto& longName = Use(Variant::long_name);
     nphost::Instance& second = OpenPage(WriteProperties(longName, ControlState{L"x"}));
     const std::string full =
         "MethodWithAVeryLongNameThatKeepsGoingPastEightyCharactersSoThatTablesMustCutItShortAtSomePointReally";
-    EXPECT_NE(nullptr, ControlOf(second)->info->FindMember(full.substr(0, 80)));
-    EXPECT_EQ(nullptr, ControlOf(second)->info->FindMember(full));
+    EXPECT_NE(nullptr, ControlOf(second)->Control().FindMember(full.substr(0, 80)));
+    EXPECT_EQ(nullptr, ControlOf(second)->Control().FindMember(full));
 
     const auto& hidden = Use(Variant::no_typeinfo);
     nphost::Instance& third = OpenPage(WriteProperties(hidden, ControlState{L"x"}));
     ASSERT_NE(nullptr, ControlOf(third)->GetControlUnknown());
-    EXPECT_EQ(0u, ControlOf(third)->info->memberTable->methodCount);
-    EXPECT_EQ(kNoEventDispid, ControlOf(third)->info->eventDispid);
+    EXPECT_EQ(0u, ControlOf(third)->Control().Members().methods.size());
+    EXPECT_EQ(scripting::kNoEventDispid, ControlOf(third)->Control().eventDispid);
     EXPECT_EQ(0, Count(Calls(hidden), "Start"));
 }
 
@@ -245,8 +245,8 @@ TEST_F(Activation, StartsAndStopsAreAnnouncedToEveryStartedControl) {
     ASSERT_EQ(NPERR_NO_ERROR, b.Destroy());
     EXPECT_EQ(1, Count(Lines(control), objectA + stopped));
     EXPECT_EQ(0, Count(Lines(control), objectB + stopped));
-    ASSERT_EQ(1u, ThePluginApp().startedControls.size());
-    EXPECT_EQ(ControlOf(a), ThePluginApp().startedControls.front());
+    ASSERT_EQ(1u, ThePluginApp().startedControls.Snapshot().size());
+    EXPECT_EQ(ControlOf(a), ThePluginApp().startedControls.Snapshot().front());
 
     ComPtr<IOleContainer> container;
     ComPtr<IEnumUnknown> objects;

@@ -40,16 +40,15 @@ protected:
         ASSERT_NO_FATAL_FAILURE(NewAttachedInstance(instance_));
     }
     void TearDown() override {
-        for (auto& window : windows_) ThePluginApp().startedControls.remove(window.get());
+        for (auto& window : windows_) ThePluginApp().startedControls.Remove(window.get());
     }
     IOleContainer* Container() {
         return Record(*instance_)->window->m_pCtrlCont->GetOleContainer();
     }
     void Start(IUnknown* control) {
-        auto window = std::make_unique<ControlWindow>(Record(*instance_)->window);
-        window->info = std::make_unique<COCXInfo>();
-        window->info->controlUnknown = control;
-        ThePluginApp().startedControls.push_back(window.get());
+        auto window = std::make_unique<ControlWindow>(Record(*instance_)->window.get());
+        window->Control().Attach(control);
+        ThePluginApp().startedControls.Add(window.get());
         windows_.push_back(std::move(window));
     }
     static std::vector<IUnknown*> Drain(IEnumUnknown* enumerator) {

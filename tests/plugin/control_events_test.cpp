@@ -38,7 +38,7 @@ protected:
     // Calls a method of the running control by name, as a page script would.
     static void Call(nphost::Instance& instance, const wchar_t* method,
                      std::vector<VARIANT> reversedArguments) {
-        IUnknown* control = Record(instance)->window->controlWindow->GetControlUnknown();
+        IUnknown* control = Record(instance)->window->GetControlWindow()->GetControlUnknown();
         ASSERT_NE(nullptr, control);
         ComPtr<IDispatch> dispatch;
         ASSERT_EQ(S_OK, control->QueryInterface(IID_PPV_ARGS(&dispatch)));
@@ -79,7 +79,7 @@ TEST_F(ControlEvents, ARelativeRequestIsFetchedFromTheFilesDirectoryAndAnsweredI
         EXPECT_EQ("http://host/D/img/a.gif", browser.requestedUrls().back());
         browser.RunPending();
         EXPECT_EQ(1, Count(Calls(control), Answer(7)));
-        EXPECT_TRUE(Record(instance)->window->controlWindow->pendingRequests.empty());
+        EXPECT_TRUE(Record(instance)->window->GetControlWindow()->Requests().Pending().empty());
         ASSERT_EQ(NPERR_NO_ERROR, instance.Destroy());
     }
 }
@@ -136,7 +136,7 @@ TEST_F(ControlEvents, FilesOfThePluginsOwnKindsNeverAnswerARequest) {
     for (const wchar_t* url : {L"other.opf", L"c.ocx", L"c.OC_", L"c.z"}) Request(instance, url, 9);
     browser.RunPending();
     EXPECT_EQ(0, Count(Calls(control), Answer(9)));
-    EXPECT_EQ(4u, Record(instance)->window->controlWindow->pendingRequests.size());
+    EXPECT_EQ(4u, Record(instance)->window->GetControlWindow()->Requests().Pending().size());
 }
 
 TEST_F(ControlEvents, ARefusedOrRedirectedFetchLeavesTheRequestPending) {
@@ -150,7 +150,7 @@ TEST_F(ControlEvents, ARefusedOrRedirectedFetchLeavesTheRequestPending) {
     browser.RunPending();
     EXPECT_EQ(0, Count(Calls(control), Answer(1)));
     EXPECT_EQ(0, Count(Calls(control), Answer(2)));
-    EXPECT_EQ(2u, Record(instance)->window->controlWindow->pendingRequests.size());
+    EXPECT_EQ(2u, Record(instance)->window->GetControlWindow()->Requests().Pending().size());
 }
 
 TEST_F(ControlEvents, EachInstanceIsAnsweredOnlyForItsOwnRequests) {

@@ -55,20 +55,6 @@ TEST(EntryPoints, InitializeChecksVersionThenSizeAndKeepsTheTable) {
     EXPECT_EQ(NPERR_INVALID_FUNCTABLE_ERROR, NP_Initialize(nullptr));
 }
 
-TEST(EmbedArguments, ParseLikeTheCLibraryAndSaturate) {
-    const struct {
-        const char* text;
-        int32_t value;
-    } cases[] = {
-        {"320", 320}, {"  42", 42}, {"+7", 7}, {"-5", -5}, {"50%", 50}, {"abc", 0}, {"", 0},
-        {"2147483647", 2147483647}, {"2147483648", 2147483647}, {"99999999999999999999", 2147483647},
-        {"-2147483648", -2147483647 - 1}, {"-99999999999999", -2147483647 - 1}, {nullptr, 0},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.value, ParseEmbedInteger(c.text)) << (c.text ? c.text : "(null)");
-    }
-}
-
 TEST(DeliveredFiles, AreSortedByTheExtensionOfTheirUrl) {
     const struct {
         const char* url;

@@ -32,10 +32,11 @@ protected:
     void SetUp() override {
         HostTest::SetUp();
         ASSERT_NO_FATAL_FAILURE(NewAttachedInstance(instance_));
-        control_ = Record(*instance_)->window->controlWindow;
-        control_->info = std::make_unique<COCXInfo>();
-        control_->info->baseUrl = "http://host/d/";
-        control_->info->eventDispid = kRequestEvent;
+        control_ = Record(*instance_)->window->GetControlWindow();
+        auto record = std::make_unique<propfile::COCXInfo>();
+        record->baseUrl = "http://host/d/";
+        control_->TakeRecord(std::move(record));  // not installed, nothing offered
+        control_->Control().eventDispid = kRequestEvent;
     }
 
     // Fires an event with `arguments` in the order the control declares them.
@@ -96,7 +97,7 @@ TEST_F(FileRequestTest, RequestEventsFetchTheResolvedUrlOrNothing) {
         if (c.fetched) {
             ASSERT_EQ(before + 1, browser.requestedUrls().size());
             EXPECT_EQ(*c.fetched, browser.requestedUrls().back());
-            EXPECT_EQ(*c.fetched, control_->pendingRequests.front().url);
+            EXPECT_EQ(*c.fetched, control_->Requests().Pending().front().url);
         } else {
             EXPECT_EQ(before, browser.requestedUrls().size());
         }
@@ -106,32 +107,32 @@ TEST_F(FileRequestTest, RequestEventsFetchTheResolvedUrlOrNothing) {
 TEST_F(FileRequestTest, OtherEventsAndKindsAreLeftToTheDefaultRouting) {
     EXPECT_FALSE(Fire(kRequestEvent + 1, {Text(L"a.txt"), Number(1)}));
     EXPECT_FALSE(Fire(kRequestEvent, {Text(L"a.txt"), Number(1)}, fw::AFX_EVENT::propChanged));
-    control_->info->eventDispid = kNoEventDispid;
-    EXPECT_FALSE(Fire(kNoEventDispid, {Text(L"a.txt"), Number(1)}));
+    control_->Control().eventDispid = scripting::kNoEventDispid;
+    EXPECT_FALSE(Fire(scripting::kNoEventDispid, {Text(L"a.txt"), Number(1)}));
     EXPECT_TRUE(browser.requestedUrls().empty());
-    EXPECT_TRUE(control_->pendingRequests.empty());
+    EXPECT_TRUE(control_->Requests().Pending().empty());
 }
 
 TEST_F(FileRequestTest, RequestsAreNotedNewestFirstAndTakenByExactUrl) {
     ASSERT_TRUE(Fire(kRequestEvent, {Text(L"a.txt"), Number(1)}));
     ASSERT_TRUE(Fire(kRequestEvent, {Text(L"b.txt"), Number(7)}));
     ASSERT_TRUE(Fire(kRequestEvent, {Text(L"a.txt"), Number(2)}));
-    ASSERT_EQ(3u, control_->pendingRequests.size());
-    EXPECT_EQ(2, control_->pendingRequests.front().requestId);
+    ASSERT_EQ(3u, control_->Requests().Pending().size());
+    EXPECT_EQ(2, control_->Requests().Pending().front().requestId);
 
     control_->DeliverRequestedFile("http://host/d/A.txt", "C:\\a");  // case matters
     control_->DeliverRequestedFile("http://host/d/c.txt", "C:\\c");
-    EXPECT_EQ(3u, control_->pendingRequests.size());
+    EXPECT_EQ(3u, control_->Requests().Pending().size());
 
     control_->DeliverRequestedFile("http://host/d/a.txt", "C:\\a");
-    ASSERT_EQ(2u, control_->pendingRequests.size());
-    EXPECT_EQ(7, control_->pendingRequests.front().requestId);
-    EXPECT_EQ(1, control_->pendingRequests.back().requestId);
+    ASSERT_EQ(2u, control_->Requests().Pending().size());
+    EXPECT_EQ(7, control_->Requests().Pending().front().requestId);
+    EXPECT_EQ(1, control_->Requests().Pending().back().requestId);
 }
 
 TEST_F(FileRequestTest, TheRequestNumberIsTheSecondArgumentsValue) {
     ASSERT_TRUE(Fire(kRequestEvent, {Text(L"a.txt"), Number(-5)}));
-    EXPECT_EQ(-5, control_->pendingRequests.front().requestId);
+    EXPECT_EQ(-5, control_->Requests().Pending().front().requestId);
 }
 
 }  // namespace

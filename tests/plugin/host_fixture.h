@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "browser.h"
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 #include "plugin/plugin_instance.h"
 
 extern "C" NPError WINAPI NP_GetEntryPoints(NPPluginFuncs* pluginFuncs);

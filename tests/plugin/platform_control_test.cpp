@@ -26,7 +26,7 @@ protected:
         HostTest::SetUp();
         CLSID clsid{};
         ::CLSIDFromString(L"{6BF52A52-394A-11D3-B153-00C04F79FAA6}", &clsid);
-        ControlRegistryEntry registry;
+        install::ControlRegistryEntry registry;
         if (!registry.IsInstalled(clsid, "")) GTEST_SKIP() << "the platform has no such control";
         char directory[MAX_PATH] = {};
         ::GetTempPathA(MAX_PATH, directory);
@@ -49,10 +49,10 @@ TEST_F(PlatformControl, ComesUpInThePageAndGoesAwayCleanly) {
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
     instance.Deliver("http://host/media/player.opf", path_);
 
-    ControlWindow* control = Record(instance)->window->controlWindow;
+    ControlWindow* control = Record(instance)->window->GetControlWindow();
     ASSERT_NE(nullptr, control->GetControlUnknown());
-    EXPECT_EQ(control->GetControlUnknown(), control->info->controlUnknown);
-    EXPECT_EQ(1, control->started);
+    EXPECT_EQ(control->GetControlUnknown(), control->Control().Unknown());
+    EXPECT_TRUE(control->IsStarted());
     ASSERT_NE(nullptr, control->m_hWnd) << "a windowed control is attached to its window object";
     EXPECT_EQ(instance.window(), ::GetParent(control->m_hWnd));
     RECT rect{};
@@ -68,7 +68,7 @@ TEST_F(PlatformControl, ComesUpInThePageAndGoesAwayCleanly) {
     ASSERT_EQ(NPERR_NO_ERROR, instance.Destroy());
     EXPECT_TRUE(::IsWindow(browserWindow));
     EXPECT_EQ(nullptr, ::GetWindow(browserWindow, GW_CHILD)) << "nothing of the control is left";
-    EXPECT_TRUE(ThePluginApp().startedControls.empty());
+    EXPECT_TRUE(ThePluginApp().startedControls.Snapshot().empty());
 }
 
 }  // namespace

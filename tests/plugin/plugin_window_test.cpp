@@ -1,5 +1,6 @@
 // The instance's window: attachment, size, painting and teardown.
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -22,28 +23,53 @@ WNDPROC ProcedureOf(HWND window) {
     return reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
 }
 
+LRESULT CALLBACK LaterProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
 using PluginWindowTest = HostTest;
+
+// Whoever lets go of a subclassed window object, the window gets its own
+// procedure back, unless someone else subclassed it since.
+TEST_F(PluginWindowTest, AWindowObjectThatGoesPutsBackTheProcedureIfStillItsOwn) {
+    for (const bool subclassedLater : {false, true}) {
+        SCOPED_TRACE(subclassedLater ? "subclassed later" : "still ours");
+        const HWND handle = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr,
+                                              nullptr, nullptr, nullptr);
+        ASSERT_NE(nullptr, handle);
+        const WNDPROC original = ProcedureOf(handle);
+        auto window = std::make_unique<fw::CWnd>();
+        ASSERT_TRUE(window->SubclassWindow(handle));
+        if (subclassedLater) {
+            ::SetWindowLongPtrW(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LaterProcedure));
+        }
+        window.reset();
+        EXPECT_EQ(subclassedLater ? &LaterProcedure : original, ProcedureOf(handle));
+        EXPECT_EQ(nullptr, fw::CWnd::FromHandlePermanent(handle));
+        ::DestroyWindow(handle);
+    }
+}
 
 TEST_F(PluginWindowTest, SetWindowTwiceMakesOneWindowSizedFromTheEmbed) {
     nphost::Instance& instance = browser.NewInstance(500, 400);
     ASSERT_EQ(NPERR_NO_ERROR, instance.New({{"width", "320"}, {"height", "240"}}));
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
-    PluginWindow* first = Record(instance)->window;
+    PluginWindow* first = Record(instance)->window.get();
     ASSERT_NE(nullptr, first);
     EXPECT_EQ(instance.window(), first->m_hWnd);
     EXPECT_EQ(instance.npp(), first->instance);
     EXPECT_EQ(Record(instance), first->instanceData);
-    ASSERT_NE(nullptr, first->controlWindow);
+    ASSERT_NE(nullptr, first->GetControlWindow());
     EXPECT_NE(nullptr, first->m_pCtrlCont);
-    EXPECT_EQ(nullptr, first->controlWindow->m_hWnd);
-    EXPECT_EQ(first, first->controlWindow->parentWindow);
+    EXPECT_EQ(nullptr, first->GetControlWindow()->m_hWnd);
+    EXPECT_EQ(first, first->GetControlWindow()->ParentWindow());
     SIZE size = WindowSize(instance.window());
     EXPECT_EQ(320, size.cx);
     EXPECT_EQ(240, size.cy);
 
     ::SetWindowPos(instance.window(), nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
-    EXPECT_EQ(first, Record(instance)->window);
+    EXPECT_EQ(first, Record(instance)->window.get());
     size = WindowSize(instance.window());
     EXPECT_EQ(320, size.cx);
     EXPECT_EQ(240, size.cy);
@@ -115,9 +141,9 @@ TEST_F(PluginWindowTest, TeardownWithoutAPropertyFileTellsNobody) {
     nphost::Instance& instance = browser.NewInstance();
     ASSERT_EQ(NPERR_NO_ERROR, instance.New({}));
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
-    EXPECT_EQ(0, Record(instance)->window->controlWindow->started);
+    EXPECT_FALSE(Record(instance)->window->GetControlWindow()->IsStarted());
     EXPECT_EQ(NPERR_NO_ERROR, instance.Destroy());
-    EXPECT_TRUE(ThePluginApp().startedControls.empty());
+    EXPECT_TRUE(ThePluginApp().startedControls.Snapshot().empty());
 }
 
 TEST_F(PluginWindowTest, BrowserDestroyingItsWindowFirstIsSurvived) {
@@ -170,14 +196,14 @@ TEST_F(PluginWindowTest, FailedSubclassingSaysSoAndLeavesTheWindowUnattached) {
     MessageBoxWatcher watcher(L"Plug-in-test");
     EXPECT_EQ(NPERR_GENERIC_ERROR, instance.SetWindow(gone));
     EXPECT_EQ(L"SubclassWindow Failed", watcher.Text());
-    PluginWindow* unattached = Record(instance)->window;
+    PluginWindow* unattached = Record(instance)->window.get();
     ASSERT_NE(nullptr, unattached);
     EXPECT_EQ(nullptr, unattached->m_hWnd);
-    EXPECT_EQ(nullptr, unattached->controlWindow);
+    EXPECT_EQ(nullptr, unattached->GetControlWindow());
 
     // Later calls only try to resize it; a file finds nobody to receive it.
     EXPECT_EQ(NPERR_NO_ERROR, instance.SetWindow());
-    EXPECT_EQ(unattached, Record(instance)->window);
+    EXPECT_EQ(unattached, Record(instance)->window.get());
     instance.Deliver("http://h/x.opf", "C:\\nowhere.opf");
     EXPECT_EQ(NPERR_NO_ERROR, instance.Destroy());
     EXPECT_EQ(0, browser.liveAllocations());

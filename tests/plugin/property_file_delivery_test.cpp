@@ -27,8 +27,8 @@ protected:
     void WriteFile(const opftool::PropertyFileContent& content) {
         ASSERT_EQ(S_OK, opftool::WriteCompoundFile(path_, opftool::BuildPropertyFile(content)));
     }
-    COCXInfo* RecordOf(nphost::Instance& instance) {
-        return Record(instance)->window->controlWindow->info.get();
+    const propfile::COCXInfo* RecordOf(nphost::Instance& instance) {
+        return Record(instance)->window->GetControlWindow()->Record();
     }
 
     std::string path_;
@@ -45,7 +45,7 @@ TEST_F(PropertyFileDelivery, FillsTheRecordWithTheFileTheUrlAndTheEmbedSize) {
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
     instance.Deliver("http://host/a/b/x.opf", path_);
 
-    COCXInfo* info = RecordOf(instance);
+    const propfile::COCXInfo* info = RecordOf(instance);
     ASSERT_NE(nullptr, info);
     EXPECT_EQ("Clock", info->productName);
     EXPECT_EQ(640, info->headerWidth);
@@ -93,7 +93,7 @@ TEST_F(PropertyFileDelivery, ASecondPropertyFileIsIgnored) {
     ASSERT_EQ(NPERR_NO_ERROR, instance.New({}));
     ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
     instance.Deliver("http://host/one/x.opf", path_);
-    COCXInfo* first = RecordOf(instance);
+    const propfile::COCXInfo* first = RecordOf(instance);
 
     content.headers = {{"Product Name", "Second"}};
     WriteFile(content);

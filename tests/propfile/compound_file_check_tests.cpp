@@ -69,7 +69,7 @@ TEST(CompoundFileCheckTest, RefusesCircularOrOutOfRangeStructures) {
         EXPECT_EQ(c.sound, propfile::HasSoundCompoundStructure(bytes));
         if (c.sound) continue;
         propfile_test::WriteRawFile(path, bytes);
-        CStorageFile file;
+        propfile::CStorageFile file;
         try {
             file.Open(path);
             ADD_FAILURE() << "Open succeeded";

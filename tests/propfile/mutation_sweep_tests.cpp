@@ -47,8 +47,8 @@ TEST(MutationSweepTest, DamagedFilesAreReadSafely) {
     for (int i = 0; i < 300; ++i) {
         SCOPED_TRACE("mutant " + std::to_string(i));
         propfile_test::WriteRawFile(path, Mutate(intact, random));
-        COCXInfo info;
-        if (CPropertyFileReader().ReadPropertyFile(path, info)) {
+        propfile::COCXInfo info;
+        if (propfile::CPropertyFileReader().ReadPropertyFile(path, info)) {
             ++readCompletely;
             EXPECT_EQ(38u, info.clsidText.size());
         }

@@ -6,6 +6,7 @@
 
 #include "fixture_files.h"
 #include "opftool/property_file_builder.h"
+#include "propfile/header_value.h"
 #include "propfile/property_file_reader.h"
 
 namespace {
@@ -20,12 +21,12 @@ protected:
     // Writes `root` and reads it into `info_`.
     BOOL WriteAndRead(const opftool::StorageNode& root) {
         EXPECT_EQ(S_OK, opftool::WriteCompoundFile(path_, root));
-        info_ = std::make_unique<COCXInfo>();
-        return CPropertyFileReader().ReadPropertyFile(path_, *info_);
+        info_ = std::make_unique<propfile::COCXInfo>();
+        return propfile::CPropertyFileReader().ReadPropertyFile(path_, *info_);
     }
     TempFolder folder_;
     const std::string path_ = folder_.File("control.opf");
-    std::unique_ptr<COCXInfo> info_;
+    std::unique_ptr<propfile::COCXInfo> info_;
 };
 
 TEST_F(PropertyFileReaderTest, ReadsEveryHeaderValueAndTheClass) {
@@ -39,7 +40,7 @@ TEST_F(PropertyFileReaderTest, ReadsEveryHeaderValueAndTheClass) {
                        {"Width", "640"},                  {"Height", "480"},
                        {"IsCompressed", "TRUE"}};
     ASSERT_TRUE(WriteAndRead(opftool::BuildPropertyFile(content)));
-    const COCXInfo& i = *info_;
+    const propfile::COCXInfo& i = *info_;
     EXPECT_EQ("4.0", i.browserVersion);
     EXPECT_EQ("Company", i.companyName);
     EXPECT_EQ("Description", i.fileDescription);
@@ -158,18 +159,33 @@ TEST_F(PropertyFileReaderTest, FilesThatAreNoCompoundFilesGiveFalse) {
     propfile_test::WriteRawFile(folder_.File("text.opf"), "Company Name=Company\n");
     for (const std::string& path : {folder_.File("missing.opf"), folder_.File("text.opf")}) {
         SCOPED_TRACE(path);
-        COCXInfo info;
-        EXPECT_FALSE(CPropertyFileReader().ReadPropertyFile(path, info));
+        propfile::COCXInfo info;
+        EXPECT_FALSE(propfile::CPropertyFileReader().ReadPropertyFile(path, info));
         EXPECT_EQ("", info.browserVersion + info.clsidText);
     }
 }
 
 TEST(ReadControlClassTest, UnreadableClassLeavesTheRecordAlone) {
-    COCXInfo info;
+    propfile::COCXInfo info;
     info.clsidText = "unchanged";
-    EXPECT_FALSE(CPropertyFileReader().ReadControlClass(nullptr, info));
+    EXPECT_FALSE(propfile::CPropertyFileReader().ReadControlClass(nullptr, info));
     EXPECT_EQ("unchanged", info.clsidText);
     EXPECT_TRUE(IsEqualCLSID(CLSID_NULL, info.clsid));
+}
+
+// Header values and the page's embed arguments are read by the one parser.
+TEST(Integers, ParseLikeTheCLibraryAndSaturate) {
+    const struct {
+        const char* text;
+        int32_t value;
+    } cases[] = {
+        {"320", 320}, {"  42", 42}, {"+7", 7}, {"-5", -5}, {"50%", 50}, {"abc", 0}, {"", 0},
+        {"2147483647", 2147483647}, {"2147483648", 2147483647}, {"99999999999999999999", 2147483647},
+        {"-2147483648", -2147483647 - 1}, {"-99999999999999", -2147483647 - 1}, {nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.value, propfile::ParseInteger(c.text)) << (c.text ? c.text : "(null)");
+    }
 }
 
 }  // namespace

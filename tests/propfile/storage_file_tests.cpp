@@ -35,7 +35,7 @@ opftool::StorageNode NestedTree() {
     return {"", std::nullopt, {{"here", "root"}}, {a}};
 }
 
-std::string Here(CStorageFile& file) {
+std::string Here(propfile::CStorageFile& file) {
     char buffer[16] = {};
     const UINT count = file.ReadValue("here", reinterpret_cast<BYTE*>(buffer), sizeof buffer);
     return std::string(buffer, count);
@@ -69,7 +69,7 @@ private:
 };
 
 TEST_F(StorageFileTest, OpensWritableFilesReadWrite) {
-    CStorageFile file;
+    propfile::CStorageFile file;
     ASSERT_TRUE(file.Open(path_));
     EXPECT_EQ(0x10012u, StorageMode(file.currentStorage()));
 }
@@ -77,12 +77,12 @@ TEST_F(StorageFileTest, OpensWritableFilesReadWrite) {
 TEST_F(StorageFileTest, RetriesReadOnlyButAsksReadWriteBelowTheRoot) {
     WriteBarrier barrier(path_);
     ASSERT_FALSE(barrier.OpensForWriting());
-    CStorageFile file;
+    propfile::CStorageFile file;
     ASSERT_TRUE(file.Open(path_));
     EXPECT_EQ(0x10010u, StorageMode(file.currentStorage()));
     file.EnterStorage("A");
     EXPECT_EQ(0x10012u, StorageMode(file.currentStorage()));
-    ASSERT_TRUE(file.OpenChildStream("here", CStorageFile::kStreamMode));
+    ASSERT_TRUE(file.OpenChildStream("here", propfile::CStorageFile::kStreamMode));
     EXPECT_EQ(0x12u, StreamMode(file.GetStream()));
     EXPECT_EQ("A", Here(file));
 }
@@ -97,7 +97,7 @@ TEST_F(StorageFileTest, OpenFailureCarriesTheStatusOfTheReadOnlyAttempt) {
                                                   nullptr, 0x10010, nullptr, 0, &probe);
         ASSERT_FALSE(probe);
         ASSERT_NE(S_OK, expected);
-        CStorageFile file;
+        propfile::CStorageFile file;
         try {
             file.Open(path);
             ADD_FAILURE() << "Open succeeded";
@@ -110,7 +110,7 @@ TEST_F(StorageFileTest, OpenFailureCarriesTheStatusOfTheReadOnlyAttempt) {
 }
 
 TEST_F(StorageFileTest, WalksDownAndBackUpToClosed) {
-    CStorageFile file;
+    propfile::CStorageFile file;
     ASSERT_TRUE(file.Open(path_));
     file.EnterStorage("A");
     file.EnterStorage("B");
@@ -131,13 +131,13 @@ TEST_F(StorageFileTest, WalksDownAndBackUpToClosed) {
         EXPECT_EQ(steps[i].here, Here(file));
         EXPECT_EQ(steps[i].parents, file.parentStack().size());
         EXPECT_EQ(steps[i].open, file.isOpen());
-        EXPECT_EQ(steps[i].open, file.OpenChildStream("here", CStorageFile::kStreamMode));
+        EXPECT_EQ(steps[i].open, file.OpenChildStream("here", propfile::CStorageFile::kStreamMode));
     }
     EXPECT_EQ(nullptr, file.currentStorage());
 }
 
 TEST_F(StorageFileTest, RefusedEnterChangesNothing) {
-    CStorageFile file;
+    propfile::CStorageFile file;
     EXPECT_THROW(file.EnterStorage("A"), OleError);  // Closed
     ASSERT_TRUE(file.Open(path_));
     file.EnterStorage("A");
@@ -176,7 +176,7 @@ TEST(StorageFileValueTest, ReadsAtMostMaxBytesAndNothingBeyondThem) {
         ASSERT_EQ(S_OK, opftool::WriteCompoundFile(path, root));
 
         std::vector<BYTE> buffer(260, 0xCD);  // 256 to read, 4 that must stay
-        CStorageFile file;
+        propfile::CStorageFile file;
         ASSERT_TRUE(file.Open(path));
         ASSERT_EQ(c.expected, file.ReadValue("value", buffer.data(), 256));
         EXPECT_EQ(0, std::memcmp(buffer.data(), bytes.data(), c.expected));
@@ -190,16 +190,16 @@ TEST_F(StorageFileTest, TheOpenStreamReadsFromItsFirstByte) {
     const std::string state = "saved state of the control, 0123456789";
     ASSERT_EQ(S_OK, opftool::WriteCompoundFile(
                         path_, {"", std::nullopt, {}, {{"S", std::nullopt, {{"Contents", state}}, {}}}}));
-    CStorageFile file;
+    propfile::CStorageFile file;
     ASSERT_TRUE(file.Open(path_));
     file.EnterStorage("S");
-    ASSERT_TRUE(file.OpenChildStream("Contents", CStorageFile::kStreamMode));
+    ASSERT_TRUE(file.OpenChildStream("Contents", propfile::CStorageFile::kStreamMode));
     std::string read;
     char chunk[7];
     while (const UINT count = file.Read(chunk, sizeof chunk)) read.append(chunk, count);
     EXPECT_EQ(state, read);
     HRESULT error = S_OK;
-    EXPECT_FALSE(file.OpenChildStream("Absent", CStorageFile::kStreamMode, &error));
+    EXPECT_FALSE(file.OpenChildStream("Absent", propfile::CStorageFile::kStreamMode, &error));
     EXPECT_EQ(STG_E_FILENOTFOUND, error);
     EXPECT_EQ(nullptr, file.GetStream());
 }
@@ -208,17 +208,17 @@ TEST_F(StorageFileTest, TheOpenStreamReadsFromItsFirstByte) {
 TEST_F(StorageFileTest, DestructionReleasesEverythingStillHeld) {
     struct Case {
         const char* name;
-        void (*walk)(CStorageFile&);
+        void (*walk)(propfile::CStorageFile&);
     };
     const Case cases[] = {
-        {"at depth 2", [](CStorageFile& f) { f.EnterStorage("A"), f.EnterStorage("B"); }},
+        {"at depth 2", [](propfile::CStorageFile& f) { f.EnterStorage("A"), f.EnterStorage("B"); }},
         {"stream left open below the root",
-         [](CStorageFile& f) {
+         [](propfile::CStorageFile& f) {
              f.EnterStorage("A");
-             f.OpenChildStream("here", CStorageFile::kStreamMode);
+             f.OpenChildStream("here", propfile::CStorageFile::kStreamMode);
          }},
         {"after a refused enter",
-         [](CStorageFile& f) {
+         [](propfile::CStorageFile& f) {
              f.EnterStorage("A");
              EXPECT_THROW(f.EnterStorage("missing"), OleError);
          }},
@@ -226,7 +226,7 @@ TEST_F(StorageFileTest, DestructionReleasesEverythingStillHeld) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         {
-            CStorageFile file;
+            propfile::CStorageFile file;
             ASSERT_TRUE(file.Open(path_));
             c.walk(file);
             EXPECT_FALSE(CanOpenExclusively(path_));

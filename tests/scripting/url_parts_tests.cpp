@@ -7,8 +7,9 @@
 
 #include <windows.h>
 
-#include "scripting/url_parts.h"
+#include "url/url_parts.h"
 
+namespace urls {
 namespace {
 
 // Escapes the bytes of a test input so that double-byte rows stay readable.
@@ -216,3 +217,4 @@ TEST_F(DoubleByteTest, ResolutionSkipsTrailBytes) {
 }
 
 }  // namespace
+}  // namespace urls

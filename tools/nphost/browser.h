@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 #include "plugin_module.h"
 
 namespace nphost {

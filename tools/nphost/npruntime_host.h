@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "plugin/npruntime.h"
+#include "npapi/npruntime.h"
 
 namespace nphost {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plugin/npapi.h"
+#include "npapi/npapi.h"
 
 namespace nphost {
 

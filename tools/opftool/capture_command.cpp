@@ -106,11 +106,12 @@ int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err) {
     control.Reset();
 
     if (!HasHeader(content, kProductVersionKey)) {
-        ControlRegistryEntry registry;
+        install::ControlRegistryEntry registry;
         registry.IsInstalled(content.clsid, "");
-        const std::string version = registry.serverPath.empty()
-                                        ? std::string()
-                                        : ControlRegistryEntry::GetProductVersion(registry.serverPath);
+        const std::string version =
+            registry.serverPath.empty()
+                ? std::string()
+                : install::ControlRegistryEntry::GetProductVersion(registry.serverPath);
         if (!version.empty()) content.headers.emplace_back(kProductVersionKey, version);
     }
 

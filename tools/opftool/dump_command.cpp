@@ -22,7 +22,7 @@ void PrintUsage(std::ostream& out) {
            "its saved state as the plug-in reads them.\n";
 }
 
-std::string FormatHeaderValue(const propfile::HeaderField& field, const COCXInfo& info) {
+std::string FormatHeaderValue(const propfile::HeaderField& field, const propfile::COCXInfo& info) {
     switch (field.kind) {
     case propfile::HeaderValueKind::text:
         return info.*field.text;
@@ -38,11 +38,11 @@ std::string FormatHeaderValue(const propfile::HeaderField& field, const COCXInfo
 // cannot be opened. Nothing is committed: the file's destructor releases all.
 std::optional<ULONGLONG> ContentsSize(const std::string& path) {
     try {
-        CStorageFile file;
+        propfile::CStorageFile file;
         file.Open(path);
         file.EnterStorage(propfile::kObjectPropertySection);
         STATSTG stat{};
-        if (!file.OpenChildStream(propfile::kContentsStream, CStorageFile::kStreamMode) ||
+        if (!file.OpenChildStream(propfile::kContentsStream, propfile::CStorageFile::kStreamMode) ||
             FAILED(file.GetStream()->Stat(&stat, STATFLAG_NONAME))) {
             return std::nullopt;
         }
@@ -52,7 +52,7 @@ std::optional<ULONGLONG> ContentsSize(const std::string& path) {
     }
 }
 
-void PrintRecord(const COCXInfo& info, std::optional<ULONGLONG> contentsSize,
+void PrintRecord(const propfile::COCXInfo& info, std::optional<ULONGLONG> contentsSize,
                  std::ostream& out) {
     out << propfile::kBrowserVersionStream << ": " << info.browserVersion << "\n";
     for (const propfile::HeaderField& field : propfile::kHeaderFields) {
@@ -80,8 +80,8 @@ int RunDump(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "opftool dump: " << path << ": no such file\n";
         return kExitFailure;
     }
-    COCXInfo info;
-    if (!CPropertyFileReader().ReadPropertyFile(path, info)) {
+    propfile::COCXInfo info;
+    if (!propfile::CPropertyFileReader().ReadPropertyFile(path, info)) {
         err << "opftool dump: " << path << " is not an object property file (it must be a "
             << "compound file with \"" << propfile::kHeaderSection << "\" and \""
             << propfile::kObjectPropertySection << "\" holding a class identifier)\n";

@@ -1,10 +1,12 @@
 // URL classification, splitting and resolution.
-#include "scripting/url_parts.h"
+#include "url/url_parts.h"
 
 #include <array>
 #include <string_view>
 
 #include <windows.h>
+
+namespace urls {
 
 namespace {
 
@@ -161,3 +163,5 @@ std::optional<std::string> MakeAbsoluteUrl(const std::string& reference, const s
             return std::nullopt;
     }
 }
+
+}  // namespace urls

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "framework/unique_resource.h"
-#include "propfile/ocx_info.h"
+#include "scripting/live_control.h"
 
+namespace scripting {
 namespace {
 
 // An object that only counts its references.
@@ -39,42 +40,43 @@ TEST(EventArgs, EachTypeIsCopiedByValueStringOrReference) {
     arguments[5].parray = reinterpret_cast<SAFEARRAY*>(0x1234);
     DISPPARAMS params = Params(arguments, 6);
 
-    COCXInfo info;
-    info.CopyEventArgs(&params);
+    LiveControl control;
+    control.CopyEventArgs(&params);
     ::SysFreeString(arguments[4].bstrVal);  // the event's own string goes
 
-    ASSERT_EQ(6u, info.eventArgCount);
-    EXPECT_EQ(-2, info.eventArgs[0].iVal);
-    EXPECT_EQ(0xFFFE, info.eventArgs[0].lVal) << "the 16-bit value in a zeroed slot";
-    EXPECT_EQ(2.5, info.eventArgs[1].dblVal);
-    EXPECT_EQ(&object, info.eventArgs[2].punkVal);
+    ASSERT_EQ(6u, control.EventArgs().size());
+    EXPECT_EQ(-2, control.EventArgs()[0]->iVal);
+    EXPECT_EQ(0xFFFE, control.EventArgs()[0]->lVal) << "the 16-bit value in a zeroed slot";
+    EXPECT_EQ(2.5, control.EventArgs()[1]->dblVal);
+    EXPECT_EQ(&object, control.EventArgs()[2]->punkVal);
     EXPECT_EQ(2u, object.references);
-    EXPECT_EQ(&target, info.eventArgs[3].plVal);
-    EXPECT_STREQ(L"img/a.gif", info.eventArgs[4].bstrVal);
-    EXPECT_EQ(VT_ARRAY | VT_I4, info.eventArgs[5].vt);
-    EXPECT_EQ(nullptr, info.eventArgs[5].parray);
+    EXPECT_EQ(&target, control.EventArgs()[3]->plVal);
+    EXPECT_STREQ(L"img/a.gif", control.EventArgs()[4]->bstrVal);
+    EXPECT_EQ(VT_ARRAY | VT_I4, control.EventArgs()[5]->vt);
+    EXPECT_EQ(nullptr, control.EventArgs()[5]->parray);
 
     // The next event replaces the copy and lets go of the old references.
     VARIANT next[1] = {};
     next[0].vt = VT_I4;
     next[0].lVal = 3;
     DISPPARAMS nextParams = Params(next, 1);
-    info.CopyEventArgs(&nextParams);
+    control.CopyEventArgs(&nextParams);
     EXPECT_EQ(1u, object.references);
-    ASSERT_EQ(1u, info.eventArgCount);
-    EXPECT_EQ(3, info.eventArgs[0].lVal);
+    ASSERT_EQ(1u, control.EventArgs().size());
+    EXPECT_EQ(3, control.EventArgs()[0]->lVal);
 }
 
 TEST(EventArgs, MissingOrMalformedParametersChangeNothing) {
-    COCXInfo info;
+    LiveControl control;
     VARIANT argument = {};
     argument.vt = VT_I4;
     DISPPARAMS one = Params(&argument, 1);
-    info.CopyEventArgs(&one);
-    info.CopyEventArgs(nullptr);
+    control.CopyEventArgs(&one);
+    control.CopyEventArgs(nullptr);
     DISPPARAMS noArray = Params(nullptr, 2);
-    info.CopyEventArgs(&noArray);
-    EXPECT_EQ(1u, info.eventArgCount);
+    control.CopyEventArgs(&noArray);
+    EXPECT_EQ(1u, control.EventArgs().size());
 }
 
 }  // namespace
+}  // namespace scripting

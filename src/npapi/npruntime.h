@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "npapi.h"
+#include "npapi/npapi.h"
 
 struct _NPString {
     const NPUTF8* UTF8Characters;  // not terminated

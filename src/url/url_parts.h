@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "framework/cmd_target.h"
+namespace urls {
 
 // One string classified and split at its last separator. Strings that end as
 // a URL kind or RelativeUrl satisfy FullUrl() == the input.
-class UrlParts : public fw::CObject {
+class UrlParts {
 public:
     enum Kind : int32_t {
         FileUrl = 0,
@@ -60,3 +60,5 @@ std::string ResolveUrl(const std::string& base, const std::string& reference);
 // The absolute URL to fetch for `reference`, or nothing for a drive path or an
 // invalid string. `base` is a property file's URL through its last "/".
 std::optional<std::string> MakeAbsoluteUrl(const std::string& reference, const std::string& base);
+
+}  // namespace urls

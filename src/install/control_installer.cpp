@@ -1,0 +1,60 @@
+// Download, expansion, placement and registration of a missing control.
+#include "install/control_installer.h"
+
+#include <utility>
+
+#include <windows.h>
+
+#include "install/control_placement.h"
+#include "install/control_registry_entry.h"
+#include "url/url_parts.h"
+
+namespace install {
+
+ControlInstaller::ControlInstaller(ControlOffer offer, std::string storageDirectory,
+                                   UrlRequester& browser)
+    : offer_(std::move(offer)), storageDirectory_(std::move(storageDirectory)), browser_(browser) {}
+
+// A page without a "Filename Url" offers nothing: resolved, the empty address
+// would name the page's own folder.
+ControlInstaller::Result ControlInstaller::OfferDownload() {
+    if (offer_.filenameUrl.empty()) return Result::NothingOffered;
+    const std::optional<std::string> address = urls::MakeAbsoluteUrl(offer_.filenameUrl, offer_.baseUrl);
+    // A drive path or no URL at all: no dialog, no fetch.
+    if (!address) return Result::NothingOffered;
+
+    DownloadWarningDialog dialog(nullptr);
+    dialog.control = offer_.control;
+    dialog.site = *address;
+
+    const std::weak_ptr<void> alive = lifeToken_;
+    const INT_PTR answer = dialog.DoModal();
+    if (alive.expired() || answer != IDOK) return Result::Declined;
+    // The file may arrive from inside the call; this object is not used after it.
+    downloadRequested_ = true;
+    browser_.RequestUrl(*address);
+    return Result::Requested;
+}
+
+ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string& url,
+                                                              const std::string& localFile) {
+    if (!downloadRequested_) return Result::NotAwaited;
+    downloadRequested_ = false;
+    if (!offer_.isCompressed) return Result::NotCompressed;
+
+    const std::optional<std::string> placed =
+        ExpandControlFile(urls::UrlParts(url).GetFileName(), localFile);
+    if (!placed) return Result::NotPlaced;
+    ControlRegistryEntry registry;
+    if (!registry.RegisterServer(true, *placed)) return Result::NotRegistered;
+    return Result::Installed;
+}
+
+std::optional<std::string> ControlInstaller::ExpandControlFile(const std::string& fileName,
+                                                               const std::string& localFile) const {
+    const std::optional<std::string> placed = PlacedControlPath(storageDirectory_, fileName);
+    if (!placed || !ExpandLzFile(localFile, *placed)) return std::nullopt;
+    return placed;
+}
+
+}  // namespace install
