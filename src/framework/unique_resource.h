@@ -55,6 +55,7 @@ inline void CloseLz(INT handle) { ::LZClose(handle); }
 inline void FreeBstr(BSTR text) { ::SysFreeString(text); }
 inline void FreeTaskMem(LPOLESTR text) { ::CoTaskMemFree(text); }
 inline void FreeGlobal(HGLOBAL memory) { ::GlobalFree(memory); }
+inline void CloseKernelHandle(HANDLE handle) { ::CloseHandle(handle); }
 }  // namespace detail
 
 using UniqueHKey = UniqueResource<HKEY, detail::CloseKey>;
@@ -63,6 +64,11 @@ using UniqueModule = UniqueResource<HMODULE, detail::FreeLibraryHandle>;
 using UniqueLzFile = UniqueResource<INT, detail::CloseLz, INT(-1)>;
 using UniqueBstr = UniqueResource<BSTR, detail::FreeBstr>;
 using UniqueCoTaskString = UniqueResource<LPOLESTR, detail::FreeTaskMem>;
+// A kernel handle; take CreateFile's answer in through AdoptFileHandle.
+using UniqueHandle = UniqueResource<HANDLE, detail::CloseKernelHandle>;
+inline UniqueHandle AdoptFileHandle(HANDLE file) {
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
 
 // A VARIANT that is cleared when it goes.
 class UniqueVariant {

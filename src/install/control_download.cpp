@@ -4,6 +4,7 @@
 #include "install/control_placement.h"
 #include "install/control_registry_entry.h"
 #include "install/download_warning_dialog.h"
+#include "install/kill_bit.h"
 #include "plugin/browser_services.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
@@ -44,13 +45,12 @@ void ControlWindow::InstallControlFile(std::string url, std::string localFile) {
     // Only the one file that answers a Yes is installed.
     if (!info || !downloadRequested) return;
     downloadRequested = false;
-    if (!info->isCompressed) return;
+    if (!info->isCompressed || IsClassKilled(info->clsid)) return;
 
     const std::optional<std::string> placed =
         ExpandControlFile(UrlParts(url).GetFileName(), localFile);
     if (!placed) return;
-    ControlRegistryEntry registry;
-    if (!registry.RegisterServer(true, *placed)) return;
+    if (!RegisterPlacedControl(*placed, info->clsid)) return;
     ActivateControl();
 }
 
@@ -58,6 +58,6 @@ std::optional<std::string> ControlWindow::ExpandControlFile(const std::string& f
                                                             const std::string& localFile) {
     const std::optional<std::string> placed =
         PlacedControlPath(ThePluginApp().ocxStorageDirectory, fileName);
-    if (!placed || !ExpandLzFile(localFile, *placed)) return std::nullopt;
+    if (!info || !placed || !PlaceControlFile(localFile, *placed, info->clsid)) return std::nullopt;
     return placed;
 }

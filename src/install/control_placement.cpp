@@ -10,6 +10,8 @@
 #include <lzexpand.h>
 
 #include "framework/unique_resource.h"
+#include "install/control_registry_entry.h"
+#include "install/kill_bit.h"
 
 namespace {
 
@@ -36,6 +38,73 @@ bool IsDeviceName(const std::string& name) {
 std::string_view LastComponent(std::string_view path) {
     const std::size_t separator = path.find_last_of("\\/");
     return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+struct FileIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// Which file `path` names, whatever its spelling (case, short names, links).
+// Asks for no access, so a file in use is answered too.
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    const fw::UniqueHandle file = fw::AdoptFileHandle(::CreateFileA(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// A registered server path as the loader reads it: without the quotes a
+// path with blanks may be written in, with %variables% expanded.
+std::string ServerFilePath(std::string registered) {
+    if (registered.size() >= 2 && registered.front() == '"' && registered.back() == '"') {
+        registered = registered.substr(1, registered.size() - 2);
+    }
+    if (registered.find('%') == std::string::npos) return registered;
+    const DWORD needed = ::ExpandEnvironmentStringsA(registered.c_str(), nullptr, 0);
+    if (needed == 0) return registered;
+    std::string expanded(needed, '\0');
+    if (::ExpandEnvironmentStringsA(registered.c_str(), expanded.data(), needed) != needed) {
+        return registered;
+    }
+    expanded.resize(needed - 1);
+    return expanded;
+}
+
+// A drive path (C:\...) or a network path (\\server\...).
+bool IsFullPath(const std::string& path) {
+    const bool drive = path.size() > 2 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    return drive || path.starts_with("\\\\");
+}
+
+// Whether `path` is the file registered as the server of the control
+// `clsid`. A server registered without a full path (found along the
+// loader's search path) is not taken to be any particular file.
+bool IsRegisteredServerOf(const CLSID& clsid, const std::string& path) {
+    ControlRegistryEntry registry;
+    if (!registry.IsInstalled(clsid, "")) return false;
+    const std::string server = ServerFilePath(registry.serverPath);
+    if (!IsFullPath(server)) return false;
+    const std::optional<FileIdentity> registered = IdentityOf(server);
+    return registered && registered == IdentityOf(path);
+}
+
+// A new, empty file of a unique name in `directory`; its path, or nothing.
+std::optional<std::string> NewTemporaryFile(const std::string& directory) {
+    char path[MAX_PATH] = {};
+    if (::GetTempFileNameA(directory.c_str(), "ocx", 0, path) == 0) return std::nullopt;
+    return std::string(path);
+}
+
+// The directory part of `path`, without its last separator.
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string(".") : path.substr(0, separator);
 }
 
 }  // namespace
@@ -88,4 +157,31 @@ bool ExpandLzFile(const std::string& source, const std::string& target) {
         return false;
     }
     return true;
+}
+
+bool PlaceControlFile(const std::string& source, const std::string& target, const CLSID& clsid) {
+    DWORD moveFlags = MOVEFILE_WRITE_THROUGH;
+    if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (!IsRegisteredServerOf(clsid, target)) return false;
+        moveFlags |= MOVEFILE_REPLACE_EXISTING;
+    }
+    const std::optional<std::string> temporary = NewTemporaryFile(DirectoryOf(target));
+    if (!temporary) return false;
+    // Without MOVEFILE_REPLACE_EXISTING a file that appeared meanwhile stays;
+    // with it, a server that is loaded refuses to be replaced.
+    if (ExpandLzFile(source, *temporary) &&
+        ::MoveFileExA(temporary->c_str(), target.c_str(), moveFlags)) {
+        return true;
+    }
+    ::DeleteFileA(temporary->c_str());
+    return false;
+}
+
+bool RegisterPlacedControl(const std::string& path, const CLSID& clsid) {
+    ControlRegistryEntry registry;
+    if (!registry.RegisterServer(true, path)) return false;
+    if (!IsClassKilled(clsid)) return true;
+    registry.RegisterServer(false, path);
+    ::DeleteFileA(path.c_str());
+    return false;
 }

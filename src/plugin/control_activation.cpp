@@ -4,6 +4,7 @@
 
 #include "framework/adopt_com_ptr.h"
 #include "install/control_registry_entry.h"
+#include "install/kill_bit.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
 #include "plugin/plugin_window.h"
@@ -65,7 +66,7 @@ void ControlWindow::LoadPropertyFile(std::string fileName, std::string url, int3
 // Runs once per control: a started window (even one whose control could not
 // be created) is never created, listed or started a second time.
 void ControlWindow::ActivateControl() {
-    if (!info || started) return;
+    if (!info || started || IsClassKilled(info->clsid)) return;  // killed: nothing, not even an offer
     ControlRegistryEntry registry;
     if (!registry.IsInstalled(info->clsid, info->productVersion)) {
         OfferDownload();
