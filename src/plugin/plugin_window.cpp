@@ -1,5 +1,7 @@
 #include "plugin/plugin_window.h"
 
+#include <utility>
+
 #include "plugin/control_window.h"
 #include "plugin/plugin_control_container.h"
 #include "plugin/plugin_instance.h"
@@ -56,10 +58,8 @@ void PluginWindow::DestroyControlObjects() {
         delete controlWindow;
         controlWindow = nullptr;
     }
-    if (m_pCtrlCont) {
-        delete m_pCtrlCont;
-        m_pCtrlCont = nullptr;
-    }
+    // Controls may still hold the container: it lives on, disconnected.
+    if (m_pCtrlCont) std::exchange(m_pCtrlCont, nullptr)->Disconnect();
 }
 
 void PluginWindow::OnPropertyFile(std::string fileName, std::string url) {

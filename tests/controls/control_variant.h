@@ -32,6 +32,11 @@ inline constexpr bool kHidesTypeInfo = true;
 #else
 inline constexpr bool kHidesTypeInfo = false;
 #endif
+#ifdef TC_KEEPS_SITE
+inline constexpr bool kKeepsSite = true;
+#else
+inline constexpr bool kKeepsSite = false;
+#endif
 #ifdef TC_FAILING_INVOKE
 inline constexpr bool kInvokeFails = true;
 #else
@@ -59,6 +64,7 @@ inline constexpr DISPID kFireRequestArgs = 15;
 inline constexpr DISPID kFireOther = 16;
 inline constexpr DISPID kFireReadFile = 17;
 inline constexpr DISPID kLongName = 18;
+inline constexpr DISPID kCallKeptObjects = 19;
 // Events.
 inline constexpr DISPID kRequestEvent = 1;  // "GetUrlAsFile", or "ReadFile" in read_file
 inline constexpr DISPID kClickedEvent = 2;
