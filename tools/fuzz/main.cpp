@@ -13,7 +13,9 @@
 //   leak record <i> <n>     n blocks of browser memory were not given back
 //   hang <i>                the delivery of file i took longer than the limit;
 //                           the process ends with status 3
-//   crash <i> <code>        an exception nobody handled; status 4
+//   crash <i> <code> <where>  an exception nobody handled (where: module+offset,
+//                           then "  frame <module>+<offset>" lines; or
+//                           "terminate" for a C++ exception); status 4
 //   done <files>            the run reached its end
 // The basic test control is registered for the run, so that files naming it
 // create it and load their saved state into it.
@@ -51,14 +53,38 @@ void Report(const char* format, std::int64_t index, unsigned long extra = 0) {
     ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
 }
 
+// " <module>+0x<offset>" of `address`, after `prefix`, as one line.
+void ReportWhere(const char* prefix, const void* address) {
+    HMODULE module = nullptr;
+    char name[MAX_PATH] = "?";
+    if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             static_cast<LPCSTR>(address), &module)) {
+        ::GetModuleFileNameA(module, name, sizeof name);
+    }
+    char line[MAX_PATH + 64];
+    const int length = std::snprintf(
+        line, sizeof line, "%s %s+0x%llx\n", prefix, name,
+        static_cast<unsigned long long>(static_cast<const char*>(address) -
+                                        reinterpret_cast<const char*>(module)));
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
+}
+
+// "crash <i> <code> <where>", then the frames of the stack, one a line.
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
-    Report("crash %lld %08lx\n", currentFile.load(), exception->ExceptionRecord->ExceptionCode);
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+    Report("crash %lld %08lx", currentFile.load(), record.ExceptionCode);
+    ReportWhere("", record.ExceptionAddress);
+    void* frames[32] = {};
+    const USHORT count = ::RtlCaptureStackBackTrace(0, 32, frames, nullptr);
+    for (USHORT i = 0; i < count; ++i) ReportWhere("  frame", frames[i]);
     ::TerminateProcess(::GetCurrentProcess(), 4);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
 void OnTerminate() {
-    Report("crash %lld %08lx\n", currentFile.load(), 0xE06D7363);  // a C++ exception
+    Report("crash %lld %08lx terminate\n", currentFile.load(), 0xE06D7363);  // a C++ exception
     ::TerminateProcess(::GetCurrentProcess(), 4);
 }
 
