@@ -44,6 +44,10 @@
 #include "test_control_support.h"
 
 using Microsoft::WRL::ComPtr;
+using install::ControlRegistryEntry;
+using propfile::COCXInfo;
+using propfile::CPropertyFileReader;
+using propfile::CStorageFile;
 
 namespace {
 

@@ -14,9 +14,16 @@ COleControlContainer::~COleControlContainer() {
     while (!sites_.empty()) sites_.back()->DestroyControl();
 }
 
+void COleControlContainer::Disconnect() {
+    if (!m_pWnd) return;
+    while (!sites_.empty()) sites_.back()->DestroyControl();
+    m_pWnd = nullptr;
+    InternalRelease();  // the window's reference
+}
+
 BOOL COleControlContainer::CreateControl(CWnd* wndCtrl, REFCLSID clsid, DWORD style,
                                          const RECT& rect, UINT id, COleStreamFile* persist) {
-    if (!wndCtrl || wndCtrl->m_hWnd || wndCtrl->m_pCtrlSite) return FALSE;
+    if (!m_pWnd || !wndCtrl || wndCtrl->m_hWnd || wndCtrl->m_pCtrlSite) return FALSE;
     auto* site = new COleControlSite(this);
     sites_.push_back(site);
     if (SUCCEEDED(site->CreateOrLoad(clsid, wndCtrl, rect, style, id, persist))) return TRUE;
@@ -46,7 +53,11 @@ HRESULT COleControlContainer::InternalQueryInterface(REFIID iid, void** object) 
 
 ULONG COleControlContainer::InternalAddRef() { return ++references_; }
 
-ULONG COleControlContainer::InternalRelease() { return references_ ? --references_ : 0; }
+ULONG COleControlContainer::InternalRelease() {
+    const ULONG remaining = --references_;
+    if (remaining == 0) delete this;
+    return remaining;
+}
 
 IOleContainer* COleControlContainer::GetOleContainer() { return &oleContainer_; }
 
@@ -59,15 +70,18 @@ ULONG COleControlContainer::XOleContainer::Release() { return outer_.InternalRel
 HRESULT COleControlContainer::XOleContainer::ParseDisplayName(IBindCtx*, LPOLESTR, ULONG*,
                                                               IMoniker** moniker) {
     if (moniker) *moniker = nullptr;
-    return E_NOTIMPL;
+    return outer_.connected() ? E_NOTIMPL : E_UNEXPECTED;
 }
 
 HRESULT COleControlContainer::XOleContainer::EnumObjects(DWORD flags, IEnumUnknown** enumerator) {
     if (!enumerator) return E_POINTER;
     *enumerator = nullptr;
+    if (!outer_.connected()) return CEnumUnknown::Create({}, enumerator);
     return outer_.EnumObjects(flags, enumerator);
 }
 
-HRESULT COleControlContainer::XOleContainer::LockContainer(BOOL) { return E_NOTIMPL; }
+HRESULT COleControlContainer::XOleContainer::LockContainer(BOOL) {
+    return outer_.connected() ? E_NOTIMPL : E_UNEXPECTED;
+}
 
 }  // namespace fw

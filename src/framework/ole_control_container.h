@@ -1,6 +1,9 @@
-// The container of the OLE controls that one window hosts. It is a COM object
-// whose lifetime belongs to the window that installs it (m_pCtrlCont): the
-// reference count is kept for the controls' sake, but the owner deletes it.
+// The container of the OLE controls that one window hosts: a reference-counted
+// COM object. The window that installs it (m_pCtrlCont) holds the reference
+// it is created with; controls hold more through the IOleContainer their
+// sites hand out, and may keep them after their page is gone. At teardown the
+// window disconnects it instead of deleting it: from then on it touches no
+// window and no control, and it goes when the last holder releases it.
 #pragma once
 
 #include <vector>
@@ -17,12 +20,18 @@ class CWnd;
 
 class COleControlContainer : public CCmdTarget {
 public:
+    // The new container carries one reference, its window's.
     explicit COleControlContainer(CWnd* window);
-    // Destroys the controls still hosted.
-    ~COleControlContainer() override;
 
-    // The window whose controls this container holds.
+    // The window whose controls this container holds; null once disconnected.
     CWnd* m_pWnd;
+
+    // Called once by the window that holds the container, in place of
+    // deleting it: destroys the controls still hosted, forgets the window and
+    // drops the window's reference. Afterwards the container interface
+    // answers E_UNEXPECTED, and EnumObjects an empty enumeration.
+    void Disconnect();
+    bool connected() const { return m_pWnd != nullptr; }
 
     // COM identity of the container object. QueryInterface answers IUnknown
     // and IOleContainer (the one GetOleContainer gives out).
@@ -46,8 +55,12 @@ public:
     std::size_t siteCount() const { return sites_.size(); }
 
 protected:
+    // Only the last Release deletes the container.
+    ~COleControlContainer() override;
+
     // The answer of the framework's container interface to EnumObjects: no
-    // objects. A derived container may enumerate its own.
+    // objects. A derived container may enumerate its own; it is asked only
+    // while the container is connected.
     virtual HRESULT EnumObjects(DWORD flags, IEnumUnknown** enumerator);
 
 private:
@@ -66,7 +79,7 @@ private:
         COleControlContainer& outer_;
     };
 
-    ULONG references_ = 0;
+    ULONG references_ = 1;
     XOleContainer oleContainer_{*this};
     std::vector<COleControlSite*> sites_;  // each holding the container's reference
 };

@@ -66,6 +66,10 @@ using UniqueBstr = UniqueResource<BSTR, detail::FreeBstr>;
 using UniqueCoTaskString = UniqueResource<LPOLESTR, detail::FreeTaskMem>;
 // Null when empty: a failed CreateFile's INVALID_HANDLE_VALUE is not adopted.
 using UniqueHandle = UniqueResource<HANDLE, detail::CloseHandleValue>;
+// A kernel handle from CreateFile, whose failure is INVALID_HANDLE_VALUE.
+inline UniqueHandle AdoptFileHandle(HANDLE file) {
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
 
 // A VARIANT that is cleared when it goes. Moving hands the value over and
 // leaves VT_EMPTY behind.

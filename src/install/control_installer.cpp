@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "install/control_placement.h"
-#include "install/control_registry_entry.h"
+#include "install/kill_bit.h"
 #include "url/url_parts.h"
 
 namespace install {
@@ -41,19 +41,19 @@ ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string&
     if (!downloadRequested_) return Result::NotAwaited;
     downloadRequested_ = false;
     if (!offer_.isCompressed) return Result::NotCompressed;
+    if (IsClassKilled(offer_.clsid)) return Result::Killed;
 
     const std::optional<std::string> placed =
         ExpandControlFile(urls::UrlParts(url).GetFileName(), localFile);
     if (!placed) return Result::NotPlaced;
-    ControlRegistryEntry registry;
-    if (!registry.RegisterServer(true, *placed)) return Result::NotRegistered;
+    if (!RegisterPlacedControl(*placed, offer_.clsid)) return Result::NotRegistered;
     return Result::Installed;
 }
 
 std::optional<std::string> ControlInstaller::ExpandControlFile(const std::string& fileName,
                                                                const std::string& localFile) const {
     const std::optional<std::string> placed = PlacedControlPath(storageDirectory_, fileName);
-    if (!placed || !ExpandLzFile(localFile, *placed)) return std::nullopt;
+    if (!placed || !PlaceControlFile(localFile, *placed, offer_.clsid)) return std::nullopt;
     return placed;
 }
 

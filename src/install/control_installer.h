@@ -29,6 +29,7 @@ struct ControlOffer {
     std::string filenameUrl;  // as written in the property file
     std::string baseUrl;      // the property file's directory, with its slash
     bool isCompressed = false;
+    CLSID clsid = CLSID_NULL;  // the class the file must install
 };
 
 class ControlInstaller {
@@ -39,8 +40,10 @@ public:
         Requested,       // Yes: the browser was asked for the file
         NotAwaited,      // a file nobody said Yes to
         NotCompressed,   // the property file does not say "IsCompressed"
+        Killed,          // the class is killed: never installed
         NotPlaced,       // refused name or failed expansion: nothing left behind
-        NotRegistered,   // placed, but its self-registration failed
+        NotRegistered,   // placed, but its self-registration failed, or it
+                         // killed its own class (then it is removed again)
         Installed,       // placed and registered
     };
 
@@ -54,7 +57,8 @@ public:
     Result OfferDownload();
 
     // Only the one file that answers a Yes is installed: expanded into the
-    // storage directory under its URL's file name stem and ".ocx", then
+    // storage directory under its URL's file name stem and ".ocx" without
+    // overwriting anything but an earlier server of the same class, then
     // registered.
     Result InstallControlFile(const std::string& url, const std::string& localFile);
 

@@ -10,6 +10,8 @@
 #include <lzexpand.h>
 
 #include "framework/unique_resource.h"
+#include "install/control_registry_entry.h"
+#include "install/kill_bit.h"
 
 namespace install {
 
@@ -38,6 +40,49 @@ bool IsDeviceName(const std::string& name) {
 std::string_view LastComponent(std::string_view path) {
     const std::size_t separator = path.find_last_of("\\/");
     return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+struct FileIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+constexpr DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Which file `file` is, whatever the spelling of the path it was opened by
+// (case, short names, links); nothing for a file that did not open.
+std::optional<FileIdentity> IdentityOf(const fw::UniqueHandle& file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// Whether `path` is the file registered as the server of the control
+// `clsid`, found as the lookup finds it. The files are opened for no access,
+// so a server in use is answered too.
+bool IsRegisteredServerOf(const CLSID& clsid, const std::string& path) {
+    const std::optional<std::wstring> server = RegisteredServerFile(clsid);
+    if (!server) return false;
+    const std::optional<FileIdentity> registered = IdentityOf(fw::AdoptFileHandle(::CreateFileW(
+        server->c_str(), 0, kAnyShare, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+    return registered && registered == IdentityOf(fw::AdoptFileHandle(::CreateFileA(
+                                           path.c_str(), 0, kAnyShare, nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+}
+
+// A new, empty file of a unique name in `directory`; its path, or nothing.
+std::optional<std::string> NewTemporaryFile(const std::string& directory) {
+    char path[MAX_PATH] = {};
+    if (::GetTempFileNameA(directory.c_str(), "ocx", 0, path) == 0) return std::nullopt;
+    return std::string(path);
+}
+
+// The directory part of `path`, without its last separator.
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string(".") : path.substr(0, separator);
 }
 
 }  // namespace
@@ -90,6 +135,33 @@ bool ExpandLzFile(const std::string& source, const std::string& target) {
         return false;
     }
     return true;
+}
+
+bool PlaceControlFile(const std::string& source, const std::string& target, const CLSID& clsid) {
+    DWORD moveFlags = MOVEFILE_WRITE_THROUGH;
+    if (::GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (!IsRegisteredServerOf(clsid, target)) return false;
+        moveFlags |= MOVEFILE_REPLACE_EXISTING;
+    }
+    const std::optional<std::string> temporary = NewTemporaryFile(DirectoryOf(target));
+    if (!temporary) return false;
+    // Without MOVEFILE_REPLACE_EXISTING a file that appeared meanwhile stays;
+    // with it, a server that is loaded refuses to be replaced.
+    if (ExpandLzFile(source, *temporary) &&
+        ::MoveFileExA(temporary->c_str(), target.c_str(), moveFlags)) {
+        return true;
+    }
+    ::DeleteFileA(temporary->c_str());
+    return false;
+}
+
+bool RegisterPlacedControl(const std::string& path, const CLSID& clsid) {
+    ControlRegistryEntry registry;
+    if (!registry.RegisterServer(true, path)) return false;
+    if (!IsClassKilled(clsid)) return true;
+    registry.RegisterServer(false, path);
+    ::DeleteFileA(path.c_str());
+    return false;
 }
 
 }  // namespace install

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include <windows.h>
+
 namespace install {
 
 // Longest path (without its terminating zero) that the expansion hands to
@@ -22,6 +24,22 @@ bool IsPlainFileName(const std::string& name);
 // included), or the path is longer than kMaxExpansionPath.
 std::optional<std::string> PlacedControlPath(const std::string& directory,
                                              const std::string& fileName);
+
+// Places the control file `source` at `target` for the class `clsid` without
+// losing anything: it is expanded into a temporary file in `target`'s
+// directory and moved to `target` only once the expansion is complete. A file
+// already at `target` is replaced only when it is the registered in-process
+// server of `clsid` (an upgrade of that control); any other file there
+// (another control's server, a file of the system) is left untouched, and so
+// is a server that cannot be replaced because it is in use. False when
+// nothing was placed; no temporary file is left behind then.
+bool PlaceControlFile(const std::string& source, const std::string& target, const CLSID& clsid);
+
+// Registers the placed control file `path` (its own DllRegisterServer). When
+// that registration marks `clsid` killed (kill_bit.h), the control is
+// unregistered again and `path` removed: a killed class is never installed.
+// True when the control is registered and its class not killed.
+bool RegisterPlacedControl(const std::string& path, const CLSID& clsid);
 
 // Expands `source` (SZDD-compressed, or copied as it is) into `target`,
 // creating or truncating it, through the platform's LZ service. False when

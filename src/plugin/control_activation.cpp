@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "install/control_registry_entry.h"
+#include "install/kill_bit.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
 #include "plugin/plugin_window.h"
@@ -18,7 +19,8 @@ install::ControlOffer OfferOf(const propfile::COCXInfo& record) {
              record.productVersion, record.legalCopyright, record.legalTrademarks},
             record.filenameUrl,
             record.baseUrl,
-            record.isCompressed != FALSE};
+            record.isCompressed != FALSE,
+            record.clsid};
 }
 
 }  // namespace
@@ -56,7 +58,8 @@ void ControlWindow::TakeRecord(std::unique_ptr<propfile::COCXInfo> record,
 // Runs once per control: a started window (even one whose control could not
 // be created) is never created, listed or started a second time.
 void ControlWindow::ActivateControl(propfile::CStorageFile* propertyFile) {
-    if (!record_ || started_) return;
+    // A killed class gets nothing, not even an offer.
+    if (!record_ || started_ || install::IsClassKilled(record_->clsid)) return;
     propfile::CStorageFile ownFile;
     propfile::CStorageFile& file = propertyFile != nullptr ? *propertyFile : ownFile;
     install::ControlRegistryEntry registry;

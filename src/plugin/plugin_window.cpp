@@ -1,5 +1,7 @@
 #include "plugin/plugin_window.h"
 
+#include <utility>
+
 #include "plugin/control_window.h"
 #include "plugin/plugin_control_container.h"
 #include "plugin/plugin_instance.h"
@@ -55,10 +57,8 @@ void PluginWindow::DestroyControlObjects() {
         controlWindow_->DestroyWindow();
         controlWindow_.reset();
     }
-    if (m_pCtrlCont) {
-        delete m_pCtrlCont;
-        m_pCtrlCont = nullptr;
-    }
+    // Controls may still hold the container: it lives on, disconnected.
+    if (m_pCtrlCont) std::exchange(m_pCtrlCont, nullptr)->Disconnect();
 }
 
 void PluginWindow::OnPropertyFile(std::string fileName, std::string url) {

@@ -159,7 +159,7 @@ bool FileHasSoundCompoundStructure(const std::string& path) {
     const HANDLE opened = ::CreateFileW(WidenAnsi(path).c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    const fw::UniqueHandle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+    const fw::UniqueHandle file = fw::AdoptFileHandle(opened);
     LARGE_INTEGER size{};
     if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return true;
     std::string bytes(std::size_t(size.QuadPart), '\0');

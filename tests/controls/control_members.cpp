@@ -1,4 +1,5 @@
 // The members of the control's dispatch interface, reached through Invoke.
+#include <cstdio>
 #include <fstream>
 #include <filesystem>
 
@@ -8,6 +9,9 @@
 #include "framework/unique_resource.h"
 
 namespace test_control {
+
+using Microsoft::WRL::ComPtr;
+
 namespace {
 
 // The argument at `position` (0 = first) in automation order, or null.
@@ -140,6 +144,10 @@ HRESULT TestControl::InvokeMember(DISPID dispid, WORD flags, DISPPARAMS* params,
         if (!hasLongName) return DISP_E_MEMBERNOTFOUND;
         Log("LongName");
         return S_OK;
+    case dispid::kCallKeptObjects:
+        if (!kKeepsSite) return DISP_E_MEMBERNOTFOUND;
+        if (FAILED(hr = ExpectArgs(params, 0))) return hr;
+        return CallKeptObjects();
     default:
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -261,6 +269,61 @@ HRESULT TestControl::AccessStartProperty(WORD flags, DISPPARAMS* params, VARIANT
     fw::UniqueVariant number;
     if (FAILED(::VariantChangeType(number.get(), const_cast<VARIANT*>(value), 0, VT_I4))) return DISP_E_TYPEMISMATCH;
     startProperty_ = number->lVal;
+    return S_OK;
+}
+
+void TestControl::LogKept(std::string_view call, HRESULT hr, std::string extra) const {
+    char code[16];
+    std::snprintf(code, sizeof code, "%08lX", static_cast<unsigned long>(hr));
+    Log("Kept", std::string(call) + " " + code + (extra.empty() ? "" : " " + extra));
+}
+
+// Calls what the container handed out, as a control does that outlives its
+// page; only the answers are logged.
+HRESULT TestControl::CallKeptObjects() {
+    if (keptContainer_) {
+        ComPtr<IEnumUnknown> enumerator;
+        HRESULT hr = keptContainer_->EnumObjects(OLECONTF_EMBEDDINGS, &enumerator);
+        int count = 0;
+        ComPtr<IUnknown> element;
+        while (enumerator && enumerator->Next(1, &element, nullptr) == S_OK) {
+            ++count;
+            element.Reset();
+        }
+        LogKept("EnumObjects", hr, std::to_string(count));
+        LogKept("LockContainer", keptContainer_->LockContainer(TRUE));
+        ULONG eaten = 0;
+        ComPtr<IMoniker> moniker;
+        wchar_t name[] = L"name";
+        LogKept("ParseDisplayName", keptContainer_->ParseDisplayName(nullptr, name, &eaten, &moniker));
+    }
+    if (keptSite_) {
+        ComPtr<IOleContainer> container;
+        LogKept("GetContainer", keptSite_->GetContainer(&container));
+        ComPtr<IOleInPlaceSite> inPlace;
+        if (SUCCEEDED(keptSite_.As(&inPlace))) {
+            HWND window = nullptr;
+            LogKept("GetWindow", inPlace->GetWindow(&window));
+            LogKept("OnInPlaceActivate", inPlace->OnInPlaceActivate());
+            ComPtr<IOleInPlaceFrame> frame;
+            ComPtr<IOleInPlaceUIWindow> document;
+            RECT position{}, clip{};
+            OLEINPLACEFRAMEINFO frameInfo{};
+            frameInfo.cb = sizeof frameInfo;
+            LogKept("GetWindowContext",
+                    inPlace->GetWindowContext(&frame, &document, &position, &clip, &frameInfo));
+            const RECT moved{0, 0, 10, 10};
+            LogKept("OnPosRectChange", inPlace->OnPosRectChange(&moved));
+        }
+    }
+    if (keptFrame_) {
+        HWND window = nullptr;
+        LogKept("Frame GetWindow", keptFrame_->GetWindow(&window));
+    }
+    if (keptDocument_) {
+        HWND window = nullptr;
+        LogKept("Document GetWindow", keptDocument_->GetWindow(&window));
+    }
     return S_OK;
 }
 

@@ -37,6 +37,11 @@ inline constexpr bool kSafeForScripting = true;
 #else
 inline constexpr bool kSafeForScripting = false;
 #endif
+#ifdef TC_KEEPS_SITE
+inline constexpr bool kKeepsSite = true;
+#else
+inline constexpr bool kKeepsSite = false;
+#endif
 #ifdef TC_FAILING_INVOKE
 inline constexpr bool kInvokeFails = true;
 #else
@@ -65,6 +70,7 @@ inline constexpr DISPID kFireOther = 16;
 inline constexpr DISPID kFireReadFile = 17;
 inline constexpr DISPID kLongName = 18;
 inline constexpr DISPID kEcho = 19;  // safe_for_scripting only
+inline constexpr DISPID kCallKeptObjects = 20;
 // Events.
 inline constexpr DISPID kRequestEvent = 1;  // "GetUrlAsFile", or "ReadFile" in read_file
 inline constexpr DISPID kClickedEvent = 2;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "control_module.h"
+#include "control_variant.h"
 #include "test_control.h"
 
 namespace test_control {
@@ -150,6 +151,10 @@ HRESULT TestControl::ActivateInPlace(const RECT* position) {
     inPlaceSite_ = site;
     frame_ = frame;
     document_ = document;
+    if (kKeepsSite) {
+        keptFrame_ = frame;
+        keptDocument_ = document;
+    }
     ::ShowWindow(window_, SW_SHOW);
     return S_OK;
 }

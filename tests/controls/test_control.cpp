@@ -225,6 +225,11 @@ STDMETHODIMP TestControl::SetClientSite(IOleClientSite* site) {
         return S_OK;
     }
     Log("SetClientSite");
+    if (kKeepsSite) {
+        keptSite_ = site;
+        keptContainer_.Reset();
+        site->GetContainer(&keptContainer_);
+    }
     LogAmbientUserMode();
     return S_OK;
 }

@@ -132,6 +132,8 @@ private:
     HRESULT AccessCaption(WORD flags, DISPPARAMS* params, VARIANT* result);
     HRESULT AccessStartProperty(WORD flags, DISPPARAMS* params, VARIANT* result);
     void FireRequest(DISPID dispid, const char* name, const std::wstring& url, int32_t requestId);
+    HRESULT CallKeptObjects();
+    void LogKept(std::string_view call, HRESULT hr, std::string extra = {}) const;
 
     // In-place activation (control_window.cpp).
     HRESULT ActivateInPlace(const RECT* position);
@@ -156,6 +158,12 @@ private:
     Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame_;
     Microsoft::WRL::ComPtr<IOleInPlaceUIWindow> document_;
     HWND window_ = nullptr;
+
+    // keeps_site: what the container handed out, kept after it is taken back.
+    Microsoft::WRL::ComPtr<IOleClientSite> keptSite_;
+    Microsoft::WRL::ComPtr<IOleContainer> keptContainer_;
+    Microsoft::WRL::ComPtr<IOleInPlaceFrame> keptFrame_;
+    Microsoft::WRL::ComPtr<IOleInPlaceUIWindow> keptDocument_;
 };
 
 }  // namespace test_control

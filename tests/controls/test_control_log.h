@@ -32,6 +32,9 @@
 //   Fire <event> <url> <requestId>    a request event went to the sinks
 //   Fire <event> args=<n>             FireRequestArgs fired with n arguments
 //   Fire Clicked                      the second event went to the sinks
+//   Kept <call> <hr>[ <n>]            keeps_site: CallKeptObjects called a
+//                                     kept object; the result as 8 hex
+//                                     digits (EnumObjects: and the count)
 //
 // When the environment variable TEST_CONTROL_ECHO_LOG is set (to anything),
 // every line is also written to the process's standard output as

@@ -1,5 +1,6 @@
 // The control file after Yes: expanded into the storage directory under the
 // URL's name, registered, or refused without leaving anything behind.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,14 +66,18 @@ protected:
 };
 
 TEST_F(ControlInstall, PlacesTheExpandedFileUnderTheStemOfTheUrlsName) {
+    // Longer than the platform's file-open structure holds: only the
+    // temporary name passes through it.
+    const std::string longStem(150 - storage_.size(), 'p');
     const struct {
-        const char* filenameUrl;
+        std::string filenameUrl;
         std::string delivered;  // what the browser hands over
-        const char* placed;
+        std::string placed;
     } cases[] = {
         {"clock.oc_", Compressed(kControlBytes), "clock.ocx"},
         {"bin/clock.ocx.z", Compressed(kControlBytes), "clock.ocx.ocx"},
         {"http://other/clock.ocx", kControlBytes, "clock.ocx"},  // not LZ: copied as it is
+        {longStem + ".oc_", Compressed(kControlBytes), longStem + ".ocx"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.filenameUrl);
@@ -84,22 +89,75 @@ TEST_F(ControlInstall, PlacesTheExpandedFileUnderTheStemOfTheUrlsName) {
     }
 }
 
-TEST_F(ControlInstall, TheExpandedControlRegistersItself) {
-    const CLSID clsid = NewClassId();
-    const std::string text = ClassIdText(clsid);
-    const ScopedClassesKey guard("CLSID\\" + text);
-    ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
+// The placed file registers itself. A file already at the target is replaced
+// only when it is the registered server of the page's class (an upgrade), and
+// only when it is not in use; any other file stays as it was and nothing is
+// registered. No temporary file is left behind either way.
+TEST_F(ControlInstall, AnExistingFileAtTheTargetIsReplacedOnlyByAnUpgrade) {
+    enum class Existing { none, foreign, otherClassServer, ownServer, ownServerLoaded };
+    const struct {
+        const char* name;
+        Existing existing;
+        bool replaced;
+    } cases[] = {
+        {"no file there", Existing::none, true},
+        {"a file of somebody else", Existing::foreign, false},
+        {"another control's server", Existing::otherClassServer, false},
+        {"the class's own server: an upgrade", Existing::ownServer, true},
+        {"the class's own server, loaded", Existing::ownServerLoaded, false},
+    };
     const std::string server = ReadWholeFile(FixturePath("fixture_register_ok.dll"));
+    const std::string old = ReadWholeFile(FixturePath("fixture_v1002.dll"));
     ASSERT_FALSE(server.empty());
-
-    InstallFrom(Page("clock.oc_"), "http://host/pages/clock.oc_",
-                WriteScratchFile("clock.oc_", Compressed(server)), clsid);
-
+    ASSERT_FALSE(old.empty());
     const std::string placed = storage_ + "\\clock.ocx";
-    EXPECT_EQ(server, ReadWholeFile(placed));
-    install::ControlRegistryEntry lookup;
-    EXPECT_TRUE(lookup.IsInstalled(clsid, ""));
-    EXPECT_EQ(placed, lookup.serverPath);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CLSID clsid = NewClassId();
+        const std::string text = ClassIdText(clsid);
+        const ScopedClassesKey guard("CLSID\\" + text);  // whatever the control writes
+        ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
+        const CLSID other = NewClassId();
+        std::optional<ScopedClassesKey> ownGuard, otherGuard;
+        fw::UniqueModule loaded;
+        if (c.existing != Existing::none) WriteScratchFile("ocx\\clock.ocx", old);
+        if (c.existing == Existing::otherClassServer) {
+            otherGuard.emplace(RegisterClassKey(ClassIdText(other), {.server = placed}));
+        }
+        if (c.existing == Existing::ownServer || c.existing == Existing::ownServerLoaded) {
+            ownGuard.emplace(RegisterClassKey(text, {.server = placed}));
+        }
+        if (c.existing == Existing::ownServerLoaded) {
+            loaded.reset(::LoadLibraryA(placed.c_str()));
+            ASSERT_TRUE(loaded);
+        }
+
+        // A version that no file has: an earlier server is offered an upgrade.
+        Headers headers = Page("clock.oc_");
+        headers.emplace_back("Product Version", "9, 9, 9, 9");
+        browser.Serve("http://host/pages/clock.oc_",
+                      WriteScratchFile("clock.oc_", Compressed(server)));
+        responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
+        responder->laterAnswer = UserAnswer::No;
+        OpenPage(headers, clsid);
+        EXPECT_EQ(1, browser.RunPending());
+
+        EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
+        EXPECT_TRUE(ReadWholeFile(placed) == (c.replaced ? server : old));
+        install::ControlRegistryEntry lookup;
+        const bool registered = lookup.IsInstalled(clsid, "");
+        EXPECT_EQ(c.replaced || c.existing == Existing::ownServerLoaded, registered);
+        if (registered) {
+            EXPECT_EQ(placed, lookup.serverPath);
+        }
+        if (otherGuard) {
+            install::ControlRegistryEntry otherLookup;
+            EXPECT_TRUE(otherLookup.IsInstalled(other, ""));
+            EXPECT_EQ(placed, otherLookup.serverPath);
+        }
+        loaded.reset();
+        ::DeleteFileA(placed.c_str());
+    }
 }
 
 TEST_F(ControlInstall, NothingIsPlacedUnlessThePageSaysCompressed) {
@@ -169,8 +227,6 @@ TEST_F(ControlInstall, AFailedExpansionLeavesNoFileBehind) {
         {"source missing", storage_, "clock.oc_", scratch_ + "missing.oc_"},
         {"directory missing", scratch_ + "nowhere", "clock.oc_", file},
         {"target not creatable", storage_, "busy.oc_", file},
-        // Longer than the platform's file-open structure holds, shorter than 256.
-        {"path too long to open", storage_, std::string(150 - storage_.size(), 'p') + ".oc_", file},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);

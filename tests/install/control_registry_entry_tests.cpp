@@ -164,7 +164,7 @@ TEST(IsInstalledTest, FindsServerWhereInstallationsPutIt) {
         SCOPED_TRACE(row.what);
         const CLSID clsid = NewClassId();
         const auto guard = RegisterClassKey(ClassIdText(clsid), row.registration);
-        ControlRegistryEntry entry;
+        install::ControlRegistryEntry entry;
         EXPECT_EQ(entry.IsInstalled(clsid, "1, 0, 0, 2"), row.outcome == Outcome::Installed);
         EXPECT_STREQ(Name(entry.LastOutcome()), Name(row.outcome));
         EXPECT_EQ(entry.serverPath, row.serverPath);

@@ -90,12 +90,7 @@ void InstallTest::ShowPage(nphost::Instance& instance, const Headers& headers,
     content.headers = headers;
     const std::string path = scratch_ + "page" + std::to_string(++pages_) + ".opf";
     EXPECT_EQ(S_OK, opftool::WriteCompoundFile(path, opftool::BuildPropertyFile(content)));
-    const int shownBefore = responder ? responder->timesShown : 0;
     instance.Deliver(kPageUrl, path);
-    const bool offered = responder && responder->timesShown > shownBefore;
-    if (!offered && instance.alive()) {
-        if (ControlWindow* window = WindowOf(instance)) window->OfferDownload();
-    }
 }
 
 ControlWindow* InstallTest::WindowOf(nphost::Instance& instance) {

@@ -29,9 +29,8 @@ protected:
     void TearDown() override;
 
     // A live instance of the page with a property file naming `clsid` (a
-    // fresh, unregistered class unless given) and `headers`. The property
-    // file is delivered; if activation did not already offer the download,
-    // the offer is made here, as activation makes it for a missing control.
+    // fresh, unregistered class unless given) and `headers`, delivered:
+    // activation offers the download of a missing control.
     nphost::Instance& OpenPage(const Headers& headers, std::optional<CLSID> clsid = std::nullopt);
     // The same in two steps: a live instance with its window, then the page.
     nphost::Instance& NewPage();

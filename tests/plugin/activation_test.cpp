@@ -90,6 +90,48 @@ TEST_F(Activation, ASiteKeptPastTeardownIsDisconnectedNotDangling) {
     EXPECT_EQ(S_FALSE, site->CanInPlaceActivate());
 }
 
+// A control may keep what its container handed out (site, container, the
+// frame of the window context) after its page is gone, and call it later:
+// each call is answered with an error or nothing, and the control's last
+// release frees the rest.
+TEST_F(Activation, AControlThatKeepsItsContainerAndSitePastItsPageGetsErrorAnswers) {
+    const struct {
+        const char* name;
+        NPError (*teardown)(nphost::Instance&);
+    } cases[] = {
+        {"NPP_Destroy", [](nphost::Instance& page) { return page.Destroy(); }},
+        {"NPP_SetWindow without a window",
+         [](nphost::Instance& page) { return page.SetWindow(nullptr); }},
+    };
+    const auto& control = Use(Variant::keeps_site);
+    const std::string unexpected = " 8000FFFF";  // E_UNEXPECTED
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        nphost::Instance& page = OpenPage(WriteProperties(control, std::nullopt));
+        ComPtr<IDispatch> kept;
+        ASSERT_NE(nullptr, ControlOf(page)->GetControlUnknown());
+        ASSERT_EQ(S_OK, ControlOf(page)->GetControlUnknown()->QueryInterface(IID_PPV_ARGS(&kept)));
+        ASSERT_EQ(NPERR_NO_ERROR, c.teardown(page));
+        EXPECT_TRUE(ThePluginApp().startedControls.Snapshot().empty());
+
+        test_controls::ClearControlLog(control.dllPath);
+        LPOLESTR name = const_cast<LPOLESTR>(L"CallKeptObjects");
+        DISPID id = 0;
+        ASSERT_EQ(S_OK, kept->GetIDsOfNames(IID_NULL, &name, 1, 0, &id));
+        DISPPARAMS none{};
+        EXPECT_EQ(S_OK, kept->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
+                                     nullptr));
+        kept.Reset();
+        EXPECT_EQ((std::vector<std::string>{
+                      "Kept EnumObjects 00000000 0", "Kept LockContainer" + unexpected,
+                      "Kept ParseDisplayName" + unexpected, "Kept GetContainer" + unexpected,
+                      "Kept GetWindow" + unexpected, "Kept OnInPlaceActivate" + unexpected,
+                      "Kept GetWindowContext" + unexpected, "Kept OnPosRectChange" + unexpected,
+                      "Kept Frame GetWindow" + unexpected, "Destroyed"}),
+                  Calls(control));
+    }
+}
+
 TEST_F(Activation, APropertyFileCapturedFromTheInstalledControlBringsItUp) {
     const auto& control = Use(Variant::basic);
     const std::string path = TempPath("captured.opf");

@@ -1,0 +1,41 @@
+#include "install/kill_bit.h"
+
+#include <iterator>
+#include <string>
+
+#include <objbase.h>
+
+#include "framework/unique_resource.h"
+
+namespace install {
+
+namespace {
+
+constexpr wchar_t kCompatibilityKey[] =
+    L"SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\";
+constexpr DWORD kKillBit = 0x400;
+
+}  // namespace
+
+bool IsClassKilled(const CLSID& clsid) {
+    wchar_t classText[40] = {};
+    if (::StringFromGUID2(clsid, classText, static_cast<int>(std::size(classText))) == 0) {
+        return false;
+    }
+    const std::wstring path = std::wstring(kCompatibilityKey) + classText;
+    fw::UniqueHKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    DWORD flags = 0;
+    DWORD size = sizeof flags;
+    if (::RegQueryValueExW(key.get(), L"Compatibility Flags", nullptr, &type,
+                           reinterpret_cast<BYTE*>(&flags), &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    return type == REG_DWORD && size == sizeof flags && (flags & kKillBit) != 0;
+}
+
+}  // namespace install
