@@ -32,17 +32,20 @@ bool Serves(const std::string& dllPath, const std::string& mimeType) {
     return false;
 }
 
-// The subkey's "Path" value (REG_SZ, or REG_EXPAND_SZ, which RRF_RT_REG_SZ
-// reads with its variables expanded); nothing when it has none.
+// The subkey's "Path" value of any length (REG_SZ, or REG_EXPAND_SZ, which
+// RRF_RT_REG_SZ reads with its variables expanded); nothing when it has none.
 std::optional<std::string> PathValue(HKEY plugins, const char* subkey) {
-    char value[MAX_PATH] = {};
-    DWORD size = sizeof value;
-    if (::RegGetValueA(plugins, subkey, "Path", RRF_RT_REG_SZ, nullptr, value,
-                       &size) != ERROR_SUCCESS ||
+    DWORD size = 0;
+    if (::RegGetValueA(plugins, subkey, "Path", RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::vector<char> value(size + 1, '\0');
+    size = static_cast<DWORD>(value.size());
+    if (::RegGetValueA(plugins, subkey, "Path", RRF_RT_REG_SZ, nullptr, value.data(), &size) != ERROR_SUCCESS ||
         !value[0]) {
         return std::nullopt;
     }
-    return std::string(value);
+    return std::string(value.data());
 }
 
 std::string DirectoryOf(const std::string& path) {
