@@ -3,9 +3,12 @@
 # fetched, placed in the control directory and registered, the control is
 # created, started, asks for its text file, gets it and is stopped when the
 # page goes; the screenshot is a PNG of the page's size whose control area
-# shows the control's painting. The demo's own prefix is gone afterwards.
+# shows the control's painting. The plug-in is the one registered under the
+# MozillaPlugins key; the warning was captured as shown, with the caption and
+# the property file's values read back from the dialog. The demo's own prefix
+# is gone afterwards.
 #
-#   demo_road_test.sh SOURCE_DIR X86_64_BUILD_DIR
+#   demo_road_test.sh SOURCE_DIR BUILD_TREE
 set -uo pipefail
 source_dir=$1
 tree=$2
@@ -28,7 +31,13 @@ status=$?
 python3 - "$work/demo.log" <<'PY' || fail "the call log is not the demo road (log above)"
 import re, sys
 road = [
-    ("warning shown and answered", r"dialog WARNING answered yes$"),
+    ("plug-in found by its registration",
+     r"^plug-in .*\\nptrv32\.dll \(from HKEY_LOCAL_MACHINE\\SOFTWARE\\MozillaPlugins\\@nptrv32\.project/nptrv32\)$"),
+    ("warning shown with the file's values",
+     r'dialog WARNING shows "nptrv32 demo" "nptrv32 project" "nptrv32 demo control" "1, 0, 0, 1" '
+     r'"Free to use in demonstrations" "None" "http://127\.0\.0\.1:[0-9]+/democtl\.oc_"$'),
+    ("warning captured", r"screenshot .*\\demo-warning\.png$"),
+    ("warning answered", r"dialog WARNING answered yes$"),
     ("control file requested", r"<- NPN_GetURL http://127\.0\.0\.1:[0-9]+/democtl\.oc_ "),
     ("control file delivered", r"-> NPP_StreamAsFile #1 http://127\.0\.0\.1:[0-9]+/democtl\.oc_$"),
     ("placed and registered", r"^control 0 DllRegisterServer .*\\system32\\democtl\.ocx$"),
@@ -55,6 +64,15 @@ PY
 
 # The page is the embed (320x160) with an 8-pixel margin; the control area
 # must hold more than one colour, among them the control's background.
+# The warning's image: a PNG of the whole dialog, frame and caption included.
+python3 - "$work/demo-warning.png" <<'PY' || fail "the warning's screenshot is missing or no PNG"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+assert data[:8] == b"\x89PNG\r\n\x1a\n" and data[12:16] == b"IHDR", "not a PNG"
+width, height = struct.unpack(">II", data[16:24])
+assert width > 300 and height > 250, ("size", width, height)
+PY
+
 python3 - "$work/demo.png" 336 176 8 8 320 160 <<'PY' || fail "the screenshot does not show the control"
 import struct, sys, zlib
 path = sys.argv[1]

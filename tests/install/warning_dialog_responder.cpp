@@ -10,19 +10,18 @@ namespace {
 
 WarningDialogResponder* current = nullptr;
 
+BOOL CALLBACK NoteWarning(HWND window, LPARAM result) {
+    char caption[16] = {};
+    ::GetWindowTextA(window, caption, sizeof caption);
+    if (std::string(caption) != "WARNING" || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+}
+
 // The warning of this thread, if one is up.
 HWND FindWarning() {
     HWND found = nullptr;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM result) -> BOOL {
-            char caption[16] = {};
-            ::GetWindowTextA(window, caption, sizeof caption);
-            if (std::string(caption) != "WARNING" || !::IsWindowVisible(window)) return TRUE;
-            *reinterpret_cast<HWND*>(result) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    ::EnumThreadWindows(::GetCurrentThreadId(), &NoteWarning, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

@@ -1,6 +1,8 @@
-// Finding the plug-in by the MIME type in the version resources of a
-// directory's DLLs.
+// Finding the plug-in by the MIME type in the version resources of the DLLs
+// registered under the MozillaPlugins keys and of a directory's DLLs.
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <windows.h>
 
@@ -57,6 +59,68 @@ TEST(PluginFinderTest, FindsThePlugInAmongOtherDlls) {
     EXPECT_EQ(std::nullopt, nphost::FindPluginIn(directory.path(), "application/x-other"));
     EXPECT_EQ(std::nullopt,
               nphost::FindPluginIn(directory.path() + "\\missing", nphost::kPropertyFileMimeType));
+}
+
+// A registry key of its own under HKEY_CURRENT_USER, removed with its subkeys.
+class ScratchKey {
+public:
+    explicit ScratchKey(std::string path) : path_(std::move(path)) {
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                          nullptr);
+    }
+    ~ScratchKey() {
+        if (key_) ::RegCloseKey(key_);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
+    }
+    HKEY get() const { return key_; }
+    void Register(const std::string& subkey, const char* dllPath) {
+        HKEY entry = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(key_, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                   nullptr, &entry, nullptr));
+        if (dllPath) {
+            ::RegSetValueExA(entry, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(dllPath),
+                             static_cast<DWORD>(std::strlen(dllPath) + 1));
+        }
+        ::RegCloseKey(entry);
+    }
+
+private:
+    std::string path_;
+    HKEY key_ = nullptr;
+};
+
+TEST(PluginFinderTest, FindsTheRegisteredPlugInBeforeTheDirectories) {
+    const std::string kernel = SystemDll("kernel32.dll");
+    const std::string suffix = std::to_string(::GetCurrentProcessId());
+    {
+        // Entries without a path, naming a missing file or a DLL of other
+        // types are passed over.
+        ScratchKey plugins("Software\\nphost-finder-" + suffix);
+        plugins.Register("a-no-path", nullptr);
+        plugins.Register("b-other-dll", kernel.c_str());
+        plugins.Register("c-missing", "C:\\missing\\npmissing.dll");
+        EXPECT_FALSE(nphost::FindPluginUnder(plugins.get(), nphost::kPropertyFileMimeType));
+        plugins.Register("d-plugin", NPTRV_DLL);
+        const auto found = nphost::FindPluginUnder(plugins.get(), nphost::kPropertyFileMimeType);
+        ASSERT_TRUE(found);
+        EXPECT_EQ(NPTRV_DLL, found->path);
+        EXPECT_EQ("d-plugin", found->where);
+        EXPECT_FALSE(nphost::FindPluginUnder(plugins.get(), "application/x-other"));
+    }
+    // The user's MozillaPlugins key comes before a directory that also holds
+    // the plug-in.
+    ScratchDirectory directory;
+    directory.CopyIn(NPTRV_DLL, "npplugin.dll");
+    auto found = nphost::FindPlugin(nphost::kPropertyFileMimeType, {directory.path()});
+    ASSERT_TRUE(found);
+    EXPECT_EQ(directory.path() + "\\npplugin.dll", found->path);
+    const std::string id = "nphost-finder-" + suffix;
+    ScratchKey registered(std::string(nphost::kMozillaPluginsKey) + "\\" + id);
+    registered.Register("", NPTRV_DLL);
+    found = nphost::FindPlugin(nphost::kPropertyFileMimeType, {directory.path()});
+    ASSERT_TRUE(found);
+    EXPECT_EQ(NPTRV_DLL, found->path);
+    EXPECT_EQ(std::string("HKEY_CURRENT_USER\\") + nphost::kMozillaPluginsKey + "\\" + id, found->where);
 }
 
 TEST(PluginFinderTest, SearchesBesideThePageThenBesideTheProgram) {

@@ -41,11 +41,13 @@ inline void CloseFile(HANDLE handle) {
 }
 inline void DeleteMemoryDc(HDC dc) { ::DeleteDC(dc); }
 inline void DeleteGdiObject(HGDIOBJ object) { ::DeleteObject(object); }
+inline void CloseKey(HKEY key) { ::RegCloseKey(key); }
 }  // namespace detail
 
 using UniqueInternet = UniqueHandle<HINTERNET, detail::CloseInternet>;
 using UniqueMemoryDc = UniqueHandle<HDC, detail::DeleteMemoryDc>;
 using UniqueGdiObject = UniqueHandle<HGDIOBJ, detail::DeleteGdiObject>;
+using UniqueKey = UniqueHandle<HKEY, detail::CloseKey>;
 
 // A file handle; CreateFile's INVALID_HANDLE_VALUE counts as empty.
 class UniqueFile {

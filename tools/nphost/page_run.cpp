@@ -1,4 +1,3 @@
-#include "wide_text.h"
 #include "page_run.h"
 
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "screenshot.h"
 #include "script_engine.h"
 #include "url.h"
+#include "wide_text.h"
 
 namespace nphost {
 namespace {
@@ -44,13 +44,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 // The plug-in named on the command line, or the one found for the MIME type.
-std::optional<std::string> ChoosePlugin(const PageOptions& options, const std::string& pageUrl) {
-    if (!options.plugin.empty()) return options.plugin;
+std::optional<FoundPlugin> ChoosePlugin(const PageOptions& options, const std::string& pageUrl) {
+    if (!options.plugin.empty()) return FoundPlugin{options.plugin, "the command line"};
     const std::vector<std::string> directories = PluginDirectories(PathFromFileUrl(pageUrl));
-    for (const std::string& directory : directories) {
-        if (auto found = FindPluginIn(directory, kPropertyFileMimeType)) return found;
-    }
-    std::string searched;
+    if (auto found = FindPlugin(kPropertyFileMimeType, directories)) return found;
+    std::string searched = std::string("\n  HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE\\") + kMozillaPluginsKey;
     for (const std::string& directory : directories) searched += "\n  " + directory;
     Complain(std::string("no plug-in for ") + kPropertyFileMimeType + " in:" + searched);
     return std::nullopt;
@@ -109,6 +107,13 @@ private:
     bool failed_ = false;
 };
 
+// OUT.png -> OUT-warning.png (a name without ".png" gets "-warning.png").
+std::string WarningScreenshotPath(const std::string& screenshot) {
+    const std::size_t size = screenshot.size();
+    const bool png = size >= 4 && _stricmp(screenshot.c_str() + size - 4, ".png") == 0;
+    return (png ? screenshot.substr(0, size - 4) : screenshot) + "-warning.png";
+}
+
 void RunFor(Browser& browser, ScriptEngine& scripts, double seconds) {
     const DWORD until = ::GetTickCount() + static_cast<DWORD>(seconds * 1000);
     do {
@@ -138,9 +143,10 @@ int ShowPage(const PageOptions& options, PluginModule& module, const std::vector
     ::SetWindowTextA(browser.pageWindow(), ("nphost - " + pageUrl).c_str());
     PageSession session(browser, fetcher, pageUrl);
     std::unique_ptr<WarningAnswerer> answerer;
-    if (options.answer) {
+    if (options.answer || !options.screenshot.empty()) {
         answerer = std::make_unique<WarningAnswerer>(
-            *options.answer, [&browser](const std::string& line) { browser.Log(line); });
+            options.answer, [&browser](const std::string& line) { browser.Log(line); },
+            options.screenshot.empty() ? std::string() : WarningScreenshotPath(options.screenshot));
     }
     if (browser.Initialize() != NPERR_NO_ERROR) {
         Complain("the plug-in refused to initialise");
@@ -182,6 +188,10 @@ int ShowPage(const PageOptions& options, PluginModule& module, const std::vector
             Complain("screenshot: " + error);
             status = 1;
         }
+        if (answerer && answerer->captureFailed()) {
+            Complain("the download warning could not be captured");
+            status = 1;
+        }
     }
     for (Instance* instance : instances) {
         if (instance->alive()) instance->Destroy();
@@ -211,17 +221,17 @@ int RunPage(const PageOptions& options) {
     }
     const std::vector<Embed> embeds = ParseEmbeds(*html);
     if (!CheckEmbeds(embeds)) return 1;
-    const std::optional<std::string> plugin = ChoosePlugin(options, pageUrl);
+    const std::optional<FoundPlugin> plugin = ChoosePlugin(options, pageUrl);
     if (!plugin) return 1;
 
     ScopedOleInitialize ole;
-    PluginModule module(Widen(*plugin));
+    PluginModule module(tooltext::Widen(plugin->path));
     if (!module.valid()) {
-        Complain(*plugin + " is not a loadable NPAPI plug-in (error " +
+        Complain(plugin->path + " is not a loadable NPAPI plug-in (error " +
                  std::to_string(::GetLastError()) + ")");
         return 1;
     }
-    std::printf("page %s\nplug-in %s\n", pageUrl.c_str(), plugin->c_str());
+    std::printf("page %s\nplug-in %s (from %s)\n", pageUrl.c_str(), plugin->path.c_str(), plugin->where.c_str());
     std::fflush(stdout);
     return ShowPage(options, module, embeds, ParseScripts(*html), pageUrl, fetcher);
 }

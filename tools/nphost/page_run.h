@@ -14,7 +14,7 @@ struct PageOptions {
     std::string page;                    // a local path or a file:/http: URL
     std::string plugin;                  // empty: found by MIME type
     std::optional<WarningAnswer> answer;  // none: the person answers
-    std::string screenshot;              // empty: none
+    std::string screenshot;              // empty: none; else also OUT-warning.png
     double runForSeconds = 2.0;
 };
 

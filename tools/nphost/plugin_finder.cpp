@@ -25,6 +25,29 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+bool Serves(const std::string& dllPath, const std::string& mimeType) {
+    for (const std::string& type : MimeTypesOf(dllPath)) {
+        if (EqualNoCase(type, mimeType)) return true;
+    }
+    return false;
+}
+
+// The subkey's "Path" value of any length (REG_SZ, or REG_EXPAND_SZ, which
+// RRF_RT_REG_SZ reads with its variables expanded); nothing when it has none.
+std::optional<std::string> PathValue(HKEY plugins, const char* subkey) {
+    DWORD size = 0;
+    if (::RegGetValueA(plugins, subkey, "Path", RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    std::vector<char> value(size + 1, '\0');
+    size = static_cast<DWORD>(value.size());
+    if (::RegGetValueA(plugins, subkey, "Path", RRF_RT_REG_SZ, nullptr, value.data(), &size) != ERROR_SUCCESS ||
+        !value[0]) {
+        return std::nullopt;
+    }
+    return std::string(value.data());
+}
+
 std::string DirectoryOf(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
@@ -84,9 +107,45 @@ std::optional<std::string> FindPluginIn(const std::string& directory, const std:
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         const std::string path = directory + "\\" + name;
-        for (const std::string& type : MimeTypesOf(path)) {
-            if (EqualNoCase(type, mimeType)) return path;
+        if (Serves(path, mimeType)) return path;
+    }
+    return std::nullopt;
+}
+
+std::optional<FoundPlugin> FindPluginUnder(HKEY plugins, const std::string& mimeType) {
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        const LSTATUS status = ::RegEnumKeyExA(plugins, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA) continue;  // longer than any key name may be
+        if (status != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& subkey : names) {
+        const std::optional<std::string> path = PathValue(plugins, subkey.c_str());
+        if (path && Serves(*path, mimeType)) return FoundPlugin{*path, subkey};
+    }
+    return std::nullopt;
+}
+
+std::optional<FoundPlugin> FindPlugin(const std::string& mimeType, const std::vector<std::string>& directories) {
+    const struct {
+        HKEY hive;
+        const char* name;
+    } hives[] = {{HKEY_CURRENT_USER, "HKEY_CURRENT_USER"}, {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"}};
+    for (const auto& hive : hives) {
+        HKEY opened = nullptr;
+        if (::RegOpenKeyExA(hive.hive, kMozillaPluginsKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) continue;
+        const UniqueKey plugins(opened);
+        if (auto found = FindPluginUnder(plugins.get(), mimeType)) {
+            found->where = std::string(hive.name) + "\\" + kMozillaPluginsKey + "\\" + found->where;
+            return found;
         }
+    }
+    for (const std::string& directory : directories) {
+        if (auto found = FindPluginIn(directory, mimeType)) return FoundPlugin{*found, directory};
     }
     return std::nullopt;
 }

@@ -10,10 +10,12 @@
 namespace nphost {
 namespace {
 
-// A window's DC, released to the window when it goes.
+// A window's DC (of its client area or of the whole window), released to the
+// window when it goes.
 class WindowDc {
 public:
-    explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+    WindowDc(HWND window, CaptureArea area)
+        : window_(window), dc_(area == CaptureArea::Window ? ::GetWindowDC(window) : ::GetDC(window)) {}
     WindowDc(const WindowDc&) = delete;
     WindowDc& operator=(const WindowDc&) = delete;
     ~WindowDc() {
@@ -41,14 +43,15 @@ private:
 
 }  // namespace
 
-std::optional<Capture> CaptureClientArea(HWND window, std::string& error) {
-    RECT client = {};
-    if (!::GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) {
-        error = "the page window has no client area";
+std::optional<Capture> CaptureClientArea(HWND window, std::string& error, CaptureArea area) {
+    RECT bounds = {};
+    const bool known = area == CaptureArea::Window ? ::GetWindowRect(window, &bounds) : ::GetClientRect(window, &bounds);
+    const int width = bounds.right - bounds.left;
+    const int height = bounds.bottom - bounds.top;
+    if (!known || width <= 0 || height <= 0) {
+        error = "the window has no area to capture";
         return std::nullopt;
     }
-    const int width = client.right;
-    const int height = client.bottom;
     ::RedrawWindow(window, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     ::GdiFlush();
@@ -61,7 +64,7 @@ std::optional<Capture> CaptureClientArea(HWND window, std::string& error) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    WindowDc source(window);
+    WindowDc source(window, area);
     UniqueMemoryDc memory(::CreateCompatibleDC(source.get()));
     UniqueGdiObject bitmap(::CreateDIBSection(source.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!source.get() || !memory || !bitmap || !bits) {
@@ -82,8 +85,8 @@ std::optional<Capture> CaptureClientArea(HWND window, std::string& error) {
     return capture;
 }
 
-bool WriteScreenshot(HWND window, const std::string& pngPath, std::string& error) {
-    const std::optional<Capture> capture = CaptureClientArea(window, error);
+bool WriteScreenshot(HWND window, const std::string& pngPath, std::string& error, CaptureArea area) {
+    const std::optional<Capture> capture = CaptureClientArea(window, error, area);
     if (!capture) return false;
     const std::vector<std::uint8_t> png = EncodePng(capture->width, capture->height, capture->pixels);
     std::ofstream out(pngPath, std::ios::binary);

@@ -1,15 +1,36 @@
 #include "warning_answerer.h"
 
+#include "screenshot.h"
+
 namespace nphost {
 namespace {
 
 constexpr UINT kPollMs = 100;
 WarningAnswerer* current = nullptr;
 
+std::string TextOf(HWND window) {
+    char text[512] = {};
+    ::GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// The texts of the dialog's edit boxes (the values it shows), in the
+// dialog's order, each in quotes.
+std::string ValuesOf(HWND dialog) {
+    std::string values;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char kind[16] = {};
+        ::GetClassNameA(child, kind, sizeof kind);
+        if (_stricmp(kind, "Edit") == 0) values += " \"" + TextOf(child) + "\"";
+    }
+    return values;
+}
+
 }  // namespace
 
-WarningAnswerer::WarningAnswerer(WarningAnswer answer, std::function<void(const std::string&)> report)
-    : answer_(answer), report_(std::move(report)) {
+WarningAnswerer::WarningAnswerer(std::optional<WarningAnswer> answer,
+                                 std::function<void(const std::string&)> report, std::string pngPath)
+    : answer_(answer), report_(std::move(report)), pngPath_(std::move(pngPath)) {
     current = this;
     timer_ = ::SetTimer(nullptr, 0, kPollMs, &WarningAnswerer::OnTimer);
 }
@@ -25,23 +46,35 @@ void CALLBACK WarningAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 BOOL CALLBACK WarningAnswerer::OnWindow(HWND window, LPARAM self) {
-    char caption[16] = {};
-    if (::IsWindowVisible(window) && ::GetWindowTextA(window, caption, sizeof caption) &&
-        std::string(caption) == "WARNING") {
-        reinterpret_cast<WarningAnswerer*>(self)->Answer(window);
+    if (::IsWindowVisible(window) && TextOf(window) == "WARNING") {
+        reinterpret_cast<WarningAnswerer*>(self)->Handle(window);
     }
     return TRUE;
 }
 
-void WarningAnswerer::Answer(HWND dialog) {
-    if (dialog == lastAnswered_) return;  // already answered; it is closing
+void WarningAnswerer::Handle(HWND dialog) {
+    if (dialog == lastHandled_) return;  // already handled; it is closing or the person answers
     const int id = answer_ == WarningAnswer::Yes ? IDOK : IDCANCEL;
     HWND button = ::GetDlgItem(dialog, id);
-    if (!button) return;
-    lastAnswered_ = dialog;
+    if (answer_ && !button) return;
+    lastHandled_ = dialog;
+    Capture(dialog);
+    if (!answer_) return;
     ++answered_;
     if (report_) report_(std::string("dialog WARNING answered ") + (id == IDOK ? "yes" : "no"));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+void WarningAnswerer::Capture(HWND dialog) {
+    if (pngPath_.empty()) return;
+    if (report_) report_("dialog " + TextOf(dialog) + " shows" + ValuesOf(dialog));
+    std::string error;
+    if (WriteScreenshot(dialog, pngPath_, error, CaptureArea::Window)) {
+        if (report_) report_("   screenshot " + pngPath_);
+    } else {
+        captureFailed_ = true;
+        if (report_) report_("   (warning screenshot: " + error + ")");
+    }
 }
 
 }  // namespace nphost

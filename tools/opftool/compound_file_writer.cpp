@@ -2,10 +2,10 @@
 
 #include <wrl/client.h>
 
-#include "propfile/ansi_text.h"
+#include "wide_text.h"
 
 using Microsoft::WRL::ComPtr;
-using propfile::WidenAnsi;
+using tooltext::Widen;
 
 namespace opftool {
 
@@ -15,7 +15,7 @@ constexpr DWORD kCreateMode = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIV
 
 HRESULT WriteStream(IStorage* parent, const std::string& name, const std::string& bytes) {
     ComPtr<IStream> stream;
-    HRESULT status = parent->CreateStream(WidenAnsi(name).c_str(), kCreateMode, 0, 0, &stream);
+    HRESULT status = parent->CreateStream(Widen(name).c_str(), kCreateMode, 0, 0, &stream);
     if (FAILED(status) || bytes.empty()) return status;
     ULONG written = 0;
     status = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
@@ -31,7 +31,7 @@ HRESULT WriteStorage(IStorage* storage, const StorageNode& node) {
     for (const StorageNode& child : node.storages) {
         if (FAILED(status)) break;
         ComPtr<IStorage> childStorage;
-        status = storage->CreateStorage(WidenAnsi(child.name).c_str(), kCreateMode, 0, 0,
+        status = storage->CreateStorage(Widen(child.name).c_str(), kCreateMode, 0, 0,
                                         &childStorage);
         if (SUCCEEDED(status)) status = WriteStorage(childStorage.Get(), child);
     }
@@ -42,7 +42,7 @@ HRESULT WriteStorage(IStorage* storage, const StorageNode& node) {
 
 HRESULT WriteCompoundFile(const std::string& path, const StorageNode& root) {
     ComPtr<IStorage> storage;
-    HRESULT status = ::StgCreateDocfile(WidenAnsi(path).c_str(), kCreateMode, 0, &storage);
+    HRESULT status = ::StgCreateDocfile(Widen(path).c_str(), kCreateMode, 0, &storage);
     if (SUCCEEDED(status)) status = WriteStorage(storage.Get(), root);
     if (SUCCEEDED(status)) status = storage->Commit(STGC_DEFAULT);
     return status;

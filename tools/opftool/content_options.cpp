@@ -1,6 +1,6 @@
 #include "opftool/content_options.h"
 
-#include "propfile/ansi_text.h"
+#include "wide_text.h"
 #include "propfile/property_file_layout.h"
 
 namespace opftool {
@@ -12,7 +12,7 @@ namespace {
 // Only the braced form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
 bool ParseClsid(const std::string& text, CLSID& clsid) {
     if (text.size() != 38 || text.front() != '{') return false;
-    return SUCCEEDED(::IIDFromString(propfile::WidenAnsi(text).c_str(), &clsid));
+    return SUCCEEDED(::IIDFromString(tooltext::Widen(text).c_str(), &clsid));
 }
 
 bool AddHeader(const std::string& option, PropertyFileContent& content, std::string& error) {
