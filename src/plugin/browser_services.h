@@ -30,4 +30,6 @@ void BrowserMemFree(void* pointer);
 // offers no URL notification (then the request is made without one).
 std::uintptr_t NextRequestToken();
 inline void* NotifyDataOf(std::uintptr_t token) { return reinterpret_cast<void*>(token); }
-inline std::uintptr_t TokenOf(void* notifyData) { return reinterpret_cast<std::uintptr_t>(notifyData); }
+inline std::uintptr_t TokenOf(void* notifyData) {
+    return reinterpret_cast<std::uintptr_t>(notifyData);
+}

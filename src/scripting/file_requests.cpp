@@ -24,7 +24,8 @@ void FileRequestQueue::Note(std::string absoluteUrl, int32_t requestId, std::uin
 }
 
 std::optional<int32_t> FileRequestQueue::Take(const std::string& url) {
-    return TakeFirst(pending_, [&](const PendingRequest& r) { return r.token == 0 && r.url == url; });
+    return TakeFirst(pending_,
+                     [&](const PendingRequest& r) { return r.token == 0 && r.url == url; });
 }
 
 std::optional<int32_t> FileRequestQueue::TakeToken(std::uintptr_t token) {

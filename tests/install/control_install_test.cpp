@@ -239,7 +239,8 @@ void* LastNotifyData(const nphost::Browser& browser) {
     for (auto line = browser.log().rbegin(); line != browser.log().rend(); ++line) {
         const std::size_t at = line->find(" notify ");
         if (line->starts_with("<- NPN_GetURLNotify ") && at != std::string::npos) {
-            return reinterpret_cast<void*>(std::stoull(line->substr(at + 8)));
+            const std::uintptr_t token = std::stoull(line->substr(at + 8));
+            return reinterpret_cast<void*>(token);
         }
     }
     return nullptr;
