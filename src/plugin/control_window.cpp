@@ -27,8 +27,12 @@ std::uintptr_t ControlWindow::NewRequestToken() { return NextRequestToken(); }
 void ControlWindow::RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) {
     if (!parentWindow_) return;
     if (token != 0) {
-        BrowserGetURLNotify(parentWindow_->instance, absoluteUrl.c_str(), nullptr,
-                            NotifyDataOf(token));
+        // A request the browser refuses gets no notice: it ends at once (the
+        // browser did nothing, so this window is still there).
+        if (BrowserGetURLNotify(parentWindow_->instance, absoluteUrl.c_str(), nullptr,
+                                NotifyDataOf(token)) != NPERR_NO_ERROR) {
+            EndRequest(token);
+        }
     } else {
         BrowserGetURL(parentWindow_->instance, absoluteUrl.c_str(), nullptr);
     }
