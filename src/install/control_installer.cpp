@@ -31,20 +31,33 @@ ControlInstaller::Result ControlInstaller::OfferDownload() {
     const INT_PTR answer = dialog.DoModal();
     if (alive.expired() || answer != IDOK) return Result::Declined;
     // The file may arrive from inside the call; this object is not used after it.
-    downloadRequested_ = true;
-    browser_.RequestUrl(*address);
+    awaited_ = AwaitedFile{*address, browser_.NewRequestToken()};
+    browser_.RequestUrl(*address, awaited_->token);
     return Result::Requested;
 }
 
+bool ControlInstaller::Awaits(std::uintptr_t token) const {
+    return token != 0 && awaited_ && awaited_->token == token;
+}
+
+void ControlInstaller::EndRequest(std::uintptr_t token) {
+    if (Awaits(token)) awaited_.reset();
+}
+
 ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string& url,
-                                                              const std::string& localFile) {
-    if (!downloadRequested_) return Result::NotAwaited;
-    downloadRequested_ = false;
+                                                              const std::string& localFile,
+                                                              std::uintptr_t token) {
+    if (!awaited_) return Result::NotAwaited;
+    const bool answers = awaited_->token != 0 ? awaited_->token == token
+                                              : token == 0 && awaited_->url == url;
+    if (!answers) return Result::NotAwaited;
+    const std::string asked = std::move(awaited_->url);
+    awaited_.reset();
     if (!offer_.isCompressed) return Result::NotCompressed;
     if (IsClassKilled(offer_.clsid)) return Result::Killed;
 
     const std::optional<std::string> placed =
-        ExpandControlFile(urls::UrlParts(url).GetFileName(), localFile);
+        ExpandControlFile(urls::UrlParts(asked).GetFileName(), localFile);
     if (!placed) return Result::NotPlaced;
     if (!RegisterPlacedControl(*placed, offer_.clsid)) return Result::NotRegistered;
     return Result::Installed;

@@ -3,6 +3,7 @@
 // Activating the installed control is the caller's business.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,7 +17,11 @@ namespace install {
 // call.
 class UrlRequester {
 public:
-    virtual void RequestUrl(const std::string& absoluteUrl) = 0;
+    // A token for the next request that the browser's answer to it will
+    // carry, never used for another request; 0 when the browser binds no
+    // answer to its request (then only the URL tells the answer).
+    virtual std::uintptr_t NewRequestToken() = 0;
+    virtual void RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) = 0;
 
 protected:
     ~UrlRequester() = default;
@@ -56,11 +61,22 @@ public:
     // after either then, and the answer of a torn-down caller is dropped.
     Result OfferDownload();
 
-    // Only the one file that answers a Yes is installed: expanded into the
-    // storage directory under its URL's file name stem and ".ocx" without
-    // overwriting anything but an earlier server of the same class, then
-    // registered.
-    Result InstallControlFile(const std::string& url, const std::string& localFile);
+    // Only the one file that answers a Yes is installed: the delivery whose
+    // `token` is the one of the request made after Yes, whatever URL the
+    // browser gives it (a redirection); or, when that request carried no
+    // token, the delivery under exactly the URL asked for. It is expanded
+    // into the storage directory under the stem of the asked-for URL's file
+    // name and ".ocx", without overwriting anything but an earlier server of
+    // the same class, then registered. Any other delivery is NotAwaited.
+    Result InstallControlFile(const std::string& url, const std::string& localFile,
+                              std::uintptr_t token = 0);
+    // The browser ended the request carrying `token` (a failed fetch, or one
+    // that delivered nothing): the control is again not installed, and no
+    // file is awaited. Other tokens change nothing.
+    void EndRequest(std::uintptr_t token);
+    // Whether a delivery carrying `token` (non-zero) answers the request made
+    // after Yes.
+    bool Awaits(std::uintptr_t token) const;
 
     // Expands the delivered file into the storage directory under
     // `fileName`'s stem and ".ocx"; the placed path, or nothing when the name
@@ -72,9 +88,13 @@ private:
     ControlOffer offer_;
     std::string storageDirectory_;
     UrlRequester& browser_;
-    // Set when the user said Yes and the file was asked for; the first
-    // control file delivered afterwards clears it.
-    bool downloadRequested_ = false;
+    // The request made after Yes, until its answer is delivered or it ends:
+    // one Yes installs at most one file.
+    struct AwaitedFile {
+        std::string url;           // the absolute URL asked for
+        std::uintptr_t token = 0;  // 0: the browser binds no answer to it
+    };
+    std::optional<AwaitedFile> awaited_;
     // Expires with this object: the modal loop learns from it whether the
     // installer was torn down meanwhile.
     const std::shared_ptr<void> lifeToken_ = std::make_shared<char>(0);

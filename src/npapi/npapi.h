@@ -309,10 +309,19 @@ constexpr uint16_t kNetscapeFuncsEnumerateSize =
     offsetof(NPNetscapeFuncs, enumerate) + sizeof(void*);
 // The plug-in table with room for `getvalue`.
 constexpr uint16_t kPluginFuncsGetValueSize = offsetof(NPPluginFuncs, getvalue) + sizeof(void*);
+// The browser version from which a table offers URL notification
+// (NPN_GetURLNotify, NPP_URLNotify, the stream's notifyData), the browser
+// table with room for `geturlnotify` and the plug-in table with room for
+// `urlnotify`.
+#define NPVERS_HAS_NOTIFICATION 9
+constexpr uint16_t kNetscapeFuncsNotifySize =
+    offsetof(NPNetscapeFuncs, geturlnotify) + sizeof(void*);
+constexpr uint16_t kPluginFuncsNotifySize = offsetof(NPPluginFuncs, urlnotify) + sizeof(void*);
 #if !defined(_WIN64)
 static_assert(kPluginFuncsMinSize == 44 && kNetscapeFuncsMinSize == 48);
 static_assert(kNetscapeFuncsScriptingSize == 164 && kNetscapeFuncsEnumerateSize == 176 &&
               kPluginFuncsGetValueSize == 56);
+static_assert(kNetscapeFuncsNotifySize == 64 && kPluginFuncsNotifySize == 48);
 #endif
 
 // The library's exports.

@@ -3,6 +3,8 @@
 namespace {
 
 NPNetscapeFuncs* browserFuncs = nullptr;
+bool pluginTakesUrlNotify = false;
+std::uintptr_t lastRequestToken = 0;
 
 }  // namespace
 
@@ -15,6 +17,18 @@ NPError BrowserGetURL(NPP instance, const char* url, const char* target) {
     return browserFuncs->geturl(instance, url, target);
 }
 
+NPError BrowserGetURLNotify(NPP instance, const char* url, const char* target, void* notifyData) {
+    if (!BrowserOffersUrlNotify()) return NPERR_GENERIC_ERROR;
+    return browserFuncs->geturlnotify(instance, url, target, notifyData);
+}
+
+void SetPluginTakesUrlNotify(bool takes) { pluginTakesUrlNotify = takes; }
+
+bool BrowserOffersUrlNotify() {
+    return pluginTakesUrlNotify && browserFuncs && browserFuncs->size >= kNetscapeFuncsNotifySize &&
+           (browserFuncs->version & 0xFF) >= NPVERS_HAS_NOTIFICATION && browserFuncs->geturlnotify;
+}
+
 void* BrowserMemAlloc(uint32_t size) {
     if (!browserFuncs || !browserFuncs->memalloc) return nullptr;
     return browserFuncs->memalloc(size);
@@ -22,4 +36,10 @@ void* BrowserMemAlloc(uint32_t size) {
 
 void BrowserMemFree(void* pointer) {
     if (browserFuncs && browserFuncs->memfree && pointer) browserFuncs->memfree(pointer);
+}
+
+std::uintptr_t NextRequestToken() {
+    if (!BrowserOffersUrlNotify()) return 0;
+    if (++lastRequestToken == 0) ++lastRequestToken;
+    return lastRequestToken;
 }

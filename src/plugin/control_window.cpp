@@ -1,5 +1,7 @@
 #include "plugin/control_window.h"
 
+#include <utility>
+
 #include "plugin/browser_services.h"
 #include "plugin/plugin_window.h"
 #include "url/url_parts.h"
@@ -20,8 +22,20 @@ ControlWindow::~ControlWindow() = default;
 
 const fw::MessageMap* ControlWindow::GetMessageMap() const { return &kControlWindowMap; }
 
-void ControlWindow::RequestUrl(const std::string& absoluteUrl) {
-    if (parentWindow_) BrowserGetURL(parentWindow_->instance, absoluteUrl.c_str(), nullptr);
+std::uintptr_t ControlWindow::NewRequestToken() { return NextRequestToken(); }
+
+void ControlWindow::RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) {
+    if (!parentWindow_) return;
+    if (token != 0) {
+        // A request the browser refuses gets no notice: it ends at once (the
+        // browser did nothing, so this window is still there).
+        if (BrowserGetURLNotify(parentWindow_->instance, absoluteUrl.c_str(), nullptr,
+                                NotifyDataOf(token)) != NPERR_NO_ERROR) {
+            EndRequest(token);
+        }
+    } else {
+        BrowserGetURL(parentWindow_->instance, absoluteUrl.c_str(), nullptr);
+    }
 }
 
 // The browser may tear the instance down from inside the dialog's message
@@ -31,9 +45,10 @@ void ControlWindow::OfferDownload() {
     if (installer_) installer_->OfferDownload();
 }
 
-void ControlWindow::InstallControlFile(std::string url, std::string localFile) {
+void ControlWindow::InstallControlFile(std::string url, std::string localFile,
+                                       std::uintptr_t token) {
     if (!installer_) return;
-    if (installer_->InstallControlFile(url, localFile) ==
+    if (installer_->InstallControlFile(url, localFile, token) ==
         install::ControlInstaller::Result::Installed) {
         ActivateControl();
     }
@@ -58,8 +73,9 @@ bool ControlWindow::RequestUrlAsFile(const std::string& url, int32_t requestId) 
     if (!record_) return false;
     const std::optional<std::string> absolute = urls::MakeAbsoluteUrl(url, record_->baseUrl);
     if (!absolute) return false;
-    requests_.Note(*absolute, requestId);
-    BrowserGetURL(parentWindow_->instance, absolute->c_str(), nullptr);
+    const std::uintptr_t token = NextRequestToken();
+    requests_.Note(*absolute, requestId, token);
+    RequestUrl(*absolute, token);
     return true;
 }
 
@@ -67,4 +83,17 @@ void ControlWindow::DeliverRequestedFile(std::string url, std::string localFile)
     if (const std::optional<int32_t> requestId = requests_.Take(url)) {
         control_.OnGetUrlAsFile(localFile, *requestId);
     }
+}
+
+void ControlWindow::DeliverAnswer(std::uintptr_t token, std::string url, std::string localFile) {
+    if (installer_ && installer_->Awaits(token)) {
+        InstallControlFile(std::move(url), std::move(localFile), token);
+    } else if (const std::optional<int32_t> requestId = requests_.TakeToken(token)) {
+        control_.OnGetUrlAsFile(localFile, *requestId);
+    }
+}
+
+void ControlWindow::EndRequest(std::uintptr_t token) {
+    if (installer_) installer_->EndRequest(token);
+    requests_.TakeToken(token);
 }

@@ -41,12 +41,21 @@ public:
     // Installation of a missing control: the offer, and the delivered file,
     // which activates the control once it is installed.
     void OfferDownload();
-    void InstallControlFile(std::string url, std::string localFile);
+    // `token`: the one the delivered stream carries (0: none).
+    void InstallControlFile(std::string url, std::string localFile, std::uintptr_t token = 0);
 
     // The control's file requests.
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) override;
     bool RequestUrlAsFile(const std::string& url, int32_t requestId);
     void DeliverRequestedFile(std::string url, std::string localFile);
+
+    // Requests made with a token: the stream that answers one, and the
+    // browser's notice that one ended. An answer goes to its own request
+    // whatever its URL; an ended request that was not answered is dropped (a
+    // file request unanswered, the control file no longer awaited). Tokens
+    // that no open request of this window carries are ignored.
+    void DeliverAnswer(std::uintptr_t token, std::string url, std::string localFile);
+    void EndRequest(std::uintptr_t token);
 
     // Null until a property file has been read.
     const propfile::COCXInfo* Record() const { return record_.get(); }
@@ -60,7 +69,8 @@ public:
     const fw::MessageMap* GetMessageMap() const override;
 
 private:
-    void RequestUrl(const std::string& absoluteUrl) override;
+    std::uintptr_t NewRequestToken() override;
+    void RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) override;
 
     PluginWindow* const parentWindow_;  // not owned
     // Declared in teardown order reversed: the live control and the installer

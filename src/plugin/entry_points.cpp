@@ -104,11 +104,28 @@ void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) try {
     PluginWindow* window = record->window.get();
     std::string fileName = fname ? fname : "";
     std::string url = stream->url;
+    // The answer to a request made with a token goes to that request, or
+    // nowhere when it is no longer open; never by its URL's extension.
+    if (stream->notifyData) {
+        window->OnAnswer(TokenOf(stream->notifyData), std::move(url), std::move(fileName));
+        return;
+    }
     switch (ClassifyDeliveredFile(url)) {
     case DeliveredFileKind::PropertyFile: window->OnPropertyFile(fileName, url); break;
     case DeliveredFileKind::ControlFile: window->OnControlFile(url, fileName); break;
     case DeliveredFileKind::RequestedFile: window->OnRequestedFile(url, fileName); break;
     }
+} catch (...) {
+}
+
+// A request made with a token ended (after its stream, if one came). A
+// notice for an instance or a window that has gone, or for a token no open
+// request carries, changes nothing.
+void NPP_URLNotify(NPP instance, const char*, NPReason, void* notifyData) try {
+    if (!instance || !notifyData) return;
+    PluginInstanceData* record = RecordOf(instance);
+    if (!record || !record->window) return;
+    record->window->OnRequestEnded(TokenOf(notifyData));
 } catch (...) {
 }
 
@@ -133,6 +150,10 @@ extern "C" NPError WINAPI NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
     pluginFuncs->write = NPP_Write;
     pluginFuncs->print = NPP_Print;
     pluginFuncs->event = nullptr;
+    // URL notification only where the browser's table has room for it.
+    const bool takesUrlNotify = pluginFuncs->size >= kPluginFuncsNotifySize;
+    if (takesUrlNotify) pluginFuncs->urlnotify = NPP_URLNotify;
+    SetPluginTakesUrlNotify(takesUrlNotify);
     return NPERR_NO_ERROR;
 }
 

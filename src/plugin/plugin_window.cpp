@@ -74,3 +74,11 @@ void PluginWindow::OnControlFile(std::string url, std::string fileName) {
 void PluginWindow::OnRequestedFile(std::string url, std::string fileName) {
     if (controlWindow_) controlWindow_->DeliverRequestedFile(std::move(url), std::move(fileName));
 }
+
+void PluginWindow::OnAnswer(std::uintptr_t token, std::string url, std::string fileName) {
+    if (controlWindow_) controlWindow_->DeliverAnswer(token, std::move(url), std::move(fileName));
+}
+
+void PluginWindow::OnRequestEnded(std::uintptr_t token) {
+    if (controlWindow_) controlWindow_->EndRequest(token);
+}

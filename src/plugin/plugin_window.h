@@ -3,6 +3,7 @@
 // its ControlWindow, and receives every file the browser delivers.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,10 @@ public:
     void OnPropertyFile(std::string fileName, std::string url);
     void OnControlFile(std::string url, std::string fileName);
     void OnRequestedFile(std::string url, std::string fileName);
+    // A stream that carries the token of a request, whatever its URL, and the
+    // browser's notice that the request with `token` ended.
+    void OnAnswer(std::uintptr_t token, std::string url, std::string fileName);
+    void OnRequestEnded(std::uintptr_t token);
 
     const fw::MessageMap* GetMessageMap() const override;
 

@@ -38,7 +38,10 @@ Headers Page(const std::string& filenameUrl, const char* isCompressed = "TRUE") 
 // The installer's browser: it only notes what it was asked for.
 class RecordedRequests : public install::UrlRequester {
 public:
-    void RequestUrl(const std::string& absoluteUrl) override { urls.push_back(absoluteUrl); }
+    std::uintptr_t NewRequestToken() override { return 0; }
+    void RequestUrl(const std::string& absoluteUrl, std::uintptr_t) override {
+        urls.push_back(absoluteUrl);
+    }
     Strings urls;
 };
 
@@ -188,13 +191,97 @@ TEST_F(ControlInstall, AControlFileThatNoOfferAskedForIsIgnored) {
     EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
 }
 
+// The control file comes only from the answer to the request made after Yes:
+// a redirected answer where the browser binds answers to their requests, only
+// the very URL asked for where it does not, and nothing once the browser said
+// the fetch failed. It is placed under the name of the URL asked for.
+TEST_F(ControlInstall, OnlyTheAnswerToTheRequestAfterYesIsPlaced) {
+    const std::string file = WriteScratchFile("clock.oc_", Compressed(kControlBytes));
+    enum class Fetch { redirected, failed };
+    const struct {
+        Fetch fetch;
+        const char* unasked;  // delivered afterwards without being asked for
+        UrlNotify browser;
+        bool placed;
+    } cases[] = {
+        {Fetch::redirected, nullptr, UrlNotify::offered, true},
+        {Fetch::redirected, nullptr, UrlNotify::version8, false},
+        {Fetch::redirected, nullptr, UrlNotify::tableWithoutIt, false},
+        {Fetch::failed, "http://host/pages/other.ocx", UrlNotify::offered, false},
+        {Fetch::failed, "http://host/pages/other.ocx", UrlNotify::version8, false},
+        {Fetch::failed, "", UrlNotify::offered, false},  // "": the URL asked for
+        // Without notification a failure is never known: the URL asked for
+        // still answers.
+        {Fetch::failed, "", UrlNotify::version8, true},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "row " << row << ", " << Name(c.browser));
+        UseBrowser(c.browser);
+        const std::string filenameUrl = "r" + std::to_string(++row) + "/clock.oc_";
+        const std::string asked = std::string(kPageFolder) + filenameUrl;
+        if (c.fetch == Fetch::redirected) {
+            browser.ServeAs(asked, "http://mirror.host/v2/clock.oc_", file);
+        }
+        responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
+        nphost::Instance& page = OpenPage(Page(filenameUrl));
+        browser.RunPending();
+        ASSERT_EQ(asked, browser.requestedUrls().back());
+        if (c.unasked) page.Deliver(*c.unasked ? c.unasked : asked, file);
+        EXPECT_EQ(c.placed ? Strings{"clock.ocx"} : Strings{}, StoredFiles());
+        ::DeleteFileA((storage_ + "\\clock.ocx").c_str());
+        ASSERT_EQ(NPERR_NO_ERROR, page.Destroy());
+    }
+}
+
+// The token of the newest NPN_GetURLNotify request, from the browser's log.
+void* LastNotifyData(const nphost::Browser& browser) {
+    for (auto line = browser.log().rbegin(); line != browser.log().rend(); ++line) {
+        const std::size_t at = line->find(" notify ");
+        if (line->starts_with("<- NPN_GetURLNotify ") && at != std::string::npos) {
+            const std::uintptr_t token = std::stoull(line->substr(at + 8));
+            return reinterpret_cast<void*>(token);
+        }
+    }
+    return nullptr;
+}
+
+// An answer or a notice that comes late, for a window that has gone (and been
+// replaced by one that awaits nothing) or for a destroyed instance, finds no
+// open request and changes nothing.
+TEST_F(ControlInstall, LateAnswersForAGoneWindowOrInstanceChangeNothing) {
+    const std::string asked = "http://host/pages/clock.oc_";
+    const std::string file = WriteScratchFile("clock.oc_", Compressed(kControlBytes));
+    browser.Serve(asked, file);
+    for (const bool destroyed : {false, true}) {
+        SCOPED_TRACE(destroyed ? "instance destroyed" : "window replaced");
+        responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
+        responder->laterAnswer = UserAnswer::No;
+        nphost::Instance& page = OpenPage(Page("clock.oc_"));
+        void* const token = LastNotifyData(browser);
+        ASSERT_NE(nullptr, token);
+        if (destroyed) {
+            ASSERT_EQ(NPERR_NO_ERROR, page.Destroy());
+            page.Deliver(asked, file, token);
+            page.Notify(asked, NPRES_NETWORK_ERR, token);
+        } else {
+            ASSERT_EQ(NPERR_NO_ERROR, page.SetWindow(nullptr));
+            ASSERT_EQ(NPERR_NO_ERROR, page.SetWindow());
+            ShowPage(page, Page("clock.oc_"));  // offered again, and refused
+            EXPECT_EQ(2, responder->timesShown);
+            EXPECT_EQ(1, browser.RunPending());
+            ASSERT_EQ(NPERR_NO_ERROR, page.Destroy());
+        }
+        EXPECT_EQ(Strings{}, StoredFiles());
+    }
+}
+
 // The placed name comes from the URL: anything but a plain file name of the
 // platform is refused before a byte is written.
 TEST_F(ControlInstall, AUrlThatGivesNoPlainFileNamePlacesNothing) {
     const std::string file = WriteScratchFile("delivered", Compressed(kControlBytes));
     responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
     RecordedRequests browser;
-    install::ControlInstaller installer(CompressedOffer("clock.oc_"), storage_, browser);
     for (const std::string& url : Strings{
              "http://host/pages/", "http://host/pages/.oc_", "http://host/CON.oc_",
           "http://host/nul.ocx", "http://host/Com1.z", "http://host/lpt9.oc_",
@@ -203,9 +290,10 @@ TEST_F(ControlInstall, AUrlThatGivesNoPlainFileNamePlacesNothing) {
           "http://host/a<b>.oc_", "http://host/tab\there.oc_",
           "http://host/" + std::string(260, 'n') + ".oc_"}) {
         SCOPED_TRACE(url);
+        install::ControlInstaller installer(CompressedOffer(url), storage_, browser);
         ASSERT_EQ(install::ControlInstaller::Result::Requested, installer.OfferDownload());
         EXPECT_EQ(install::ControlInstaller::Result::NotPlaced,
-                  installer.InstallControlFile(url, file));
+                  installer.InstallControlFile(browser.urls.back(), file));
         EXPECT_EQ(Strings{}, StoredFiles());
     }
 }

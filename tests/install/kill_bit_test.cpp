@@ -106,7 +106,8 @@ TEST_F(KillBit, AKilledClassIsNeitherCreatedNorOfferedNorInstalled) {
         ControlWindow* window = WindowOf(page);
         ASSERT_NE(nullptr, window);
         struct : install::UrlRequester {
-            void RequestUrl(const std::string&) override {}
+            std::uintptr_t NewRequestToken() override { return 0; }
+            void RequestUrl(const std::string&, std::uintptr_t) override {}
         } nowhere;
         install::ControlOffer offer;
         offer.filenameUrl = "clock.oc_";

@@ -84,14 +84,25 @@ TEST_F(ControlEvents, ARelativeRequestIsFetchedFromTheFilesDirectoryAndAnsweredI
     }
 }
 
-TEST_F(ControlEvents, TwoRequestsForOneUrlAreAnsweredNewestFirst) {
+// Each answer goes to the request it answers; without URL notification only
+// the URL tells, and the newest request for it is answered first.
+TEST_F(ControlEvents, TwoRequestsForOneUrlAreAnsweredEachByItsOwnStreamElseNewestFirst) {
     const auto& control = Use(Variant::basic);
     browser.delivery = nphost::Delivery::Later;
-    nphost::Instance& instance = OpenPage(WriteProperties(control, ControlState{L"x"}));
-    Request(instance, L"same.txt", 1);
-    Request(instance, L"same.txt", 2);
-    browser.RunPending();
-    EXPECT_TRUE(InOrder(Calls(control), {Answer(2), Answer(1)}));
+    for (const UrlNotify kind : kUrlNotifyBrowsers) {
+        SCOPED_TRACE(Name(kind));
+        UseBrowser(kind);
+        test_controls::ClearControlLog(control.dllPath);
+        nphost::Instance& instance = OpenPage(WriteProperties(control, ControlState{L"x"}));
+        Request(instance, L"same.txt", 1);
+        Request(instance, L"same.txt", 2);
+        browser.RunPending();
+        const std::vector<std::string> order = kind == UrlNotify::offered
+                                                   ? std::vector{Answer(1), Answer(2)}
+                                                   : std::vector{Answer(2), Answer(1)};
+        EXPECT_TRUE(InOrder(Calls(control), order));
+        ASSERT_EQ(NPERR_NO_ERROR, instance.Destroy());
+    }
 }
 
 TEST_F(ControlEvents, RequestEventNamesAndWhichOneIsRecognised) {
@@ -129,28 +140,43 @@ TEST_F(ControlEvents, ARequestFromInsideStartIsAnsweredWhenDeliveredFromInsideGe
     EXPECT_TRUE(InOrder(Calls(control), {"Start", "Fire GetUrlAsFile start.txt 42", Answer(42)}));
 }
 
-TEST_F(ControlEvents, FilesOfThePluginsOwnKindsNeverAnswerARequest) {
-    const auto& control = Use(Variant::basic);
-    browser.delivery = nphost::Delivery::Later;
-    nphost::Instance& instance = OpenPage(WriteProperties(control, ControlState{L"x"}));
-    for (const wchar_t* url : {L"other.opf", L"c.ocx", L"c.OC_", L"c.z"}) Request(instance, url, 9);
-    browser.RunPending();
-    EXPECT_EQ(0, Count(Calls(control), Answer(9)));
-    EXPECT_EQ(4u, Record(instance)->window->GetControlWindow()->Requests().Pending().size());
-}
-
-TEST_F(ControlEvents, ARefusedOrRedirectedFetchLeavesTheRequestPending) {
+// A stream that answers a request goes to it whatever its URL: files of the
+// plug-in's own kinds, and redirections, included; a failed fetch ends its
+// request unanswered. Without URL notification the URL's extension sorts the
+// file first, and only the very URL asked for answers.
+TEST_F(ControlEvents, AnswersByTheirRequestFailedFetchesDroppedElseByUrl) {
     const auto& control = Use(Variant::basic);
     browser.delivery = nphost::Delivery::Later;
     browser.resolver = [](const std::string&) { return std::nullopt; };  // nothing is fetched
     browser.ServeAs("http://host/page/moved.txt", "http://host/page/elsewhere.txt", data_);
-    nphost::Instance& instance = OpenPage(WriteProperties(control, ControlState{L"x"}));
-    Request(instance, L"refused.txt", 1);
-    Request(instance, L"moved.txt", 2);
-    browser.RunPending();
-    EXPECT_EQ(0, Count(Calls(control), Answer(1)));
-    EXPECT_EQ(0, Count(Calls(control), Answer(2)));
-    EXPECT_EQ(2u, Record(instance)->window->GetControlWindow()->Requests().Pending().size());
+    for (const char* url : {"other.opf", "c.ocx", "c.OC_", "c.z"}) {
+        browser.Serve(std::string("http://host/page/") + url, data_);
+    }
+    const struct {
+        const wchar_t* url;
+        LONG id;
+        bool answeredWithNotify;
+    } requests[] = {
+        {L"refused.txt", 1, false}, {L"moved.txt", 2, true}, {L"other.opf", 3, true},
+        {L"c.ocx", 4, true},        {L"c.OC_", 5, true},     {L"c.z", 6, true},
+    };
+    for (const UrlNotify kind : kUrlNotifyBrowsers) {
+        SCOPED_TRACE(Name(kind));
+        UseBrowser(kind);
+        test_controls::ClearControlLog(control.dllPath);
+        nphost::Instance& instance = OpenPage(WriteProperties(control, ControlState{L"x"}));
+        for (const auto& r : requests) Request(instance, r.url, r.id);
+        browser.RunPending();
+        std::size_t open = 0;
+        for (const auto& r : requests) {
+            const bool answered = kind == UrlNotify::offered && r.answeredWithNotify;
+            EXPECT_EQ(answered ? 1 : 0, Count(Calls(control), Answer(r.id))) << r.id;
+            if (kind != UrlNotify::offered) ++open;
+        }
+        // Ended requests are off the list: nothing waits for their answer.
+        EXPECT_EQ(open, Record(instance)->window->GetControlWindow()->Requests().Pending().size());
+        ASSERT_EQ(NPERR_NO_ERROR, instance.Destroy());
+    }
 }
 
 TEST_F(ControlEvents, EachInstanceIsAnsweredOnlyForItsOwnRequests) {

@@ -27,6 +27,11 @@ TEST(EntryPoints, PluginTableSizeIsChecked) {
         EXPECT_NE(nullptr, entry);
     }
     EXPECT_EQ(nullptr, funcs.event);
+    EXPECT_EQ(nullptr, funcs.urlnotify);  // no room for it in the browser's table
+
+    funcs.size = kPluginFuncsNotifySize;
+    ASSERT_EQ(NPERR_NO_ERROR, NP_GetEntryPoints(&funcs));
+    EXPECT_NE(nullptr, funcs.urlnotify);
 }
 
 struct InitializeCase {

@@ -113,7 +113,9 @@ TEST_F(FileRequestTest, OtherEventsAndKindsAreLeftToTheDefaultRouting) {
     EXPECT_TRUE(control_->Requests().Pending().empty());
 }
 
+// A browser without URL notification: only the URL tells the answer.
 TEST_F(FileRequestTest, RequestsAreNotedNewestFirstAndTakenByExactUrl) {
+    UseBrowser(UrlNotify::version8);
     ASSERT_TRUE(Fire(kRequestEvent, {Text(L"a.txt"), Number(1)}));
     ASSERT_TRUE(Fire(kRequestEvent, {Text(L"b.txt"), Number(7)}));
     ASSERT_TRUE(Fire(kRequestEvent, {Text(L"a.txt"), Number(2)}));

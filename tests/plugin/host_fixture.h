@@ -24,10 +24,33 @@ protected:
         ASSERT_EQ(NPERR_NO_ERROR, instance->SetWindow());
     }
 
+    // The browsers the plug-in tells apart for URL notification: the test
+    // host's own, which offers it, and two that do not.
+    enum class UrlNotify { offered, version8, tableWithoutIt };
+    static constexpr UrlNotify kUrlNotifyBrowsers[] = {UrlNotify::offered, UrlNotify::version8,
+                                                       UrlNotify::tableWithoutIt};
+    static const char* Name(UrlNotify browser) {
+        return browser == UrlNotify::offered    ? "with URL notification"
+               : browser == UrlNotify::version8 ? "version 8"
+                                                : "table without geturlnotify";
+    }
+    // Makes the browser (whose table the plug-in keeps) one of those.
+    void UseBrowser(UrlNotify kind) {
+        NPNetscapeFuncs& table = browser.browserFuncs();
+        table.version = kind == UrlNotify::version8
+                            ? (NP_VERSION_MAJOR << 8) | (NPVERS_HAS_NOTIFICATION - 1)
+                            : hostTable_.version;
+        table.size = kind == UrlNotify::tableWithoutIt ? kNetscapeFuncsNotifySize - 1
+                                                       : hostTable_.size;
+    }
+
     static PluginInstanceData* Record(nphost::Instance& instance) {
         return static_cast<PluginInstanceData*>(instance.npp()->pdata);
     }
 
     nphost::PluginModule module{nphost::PluginExports{NP_GetEntryPoints, NP_Initialize, NP_Shutdown}};
     nphost::Browser browser{module};
+
+private:
+    const NPNetscapeFuncs hostTable_ = browser.browserFuncs();
 };

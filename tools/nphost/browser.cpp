@@ -106,10 +106,11 @@ NPError Instance::Destroy() {
     return browser_.pluginFuncs_.destroy(&npp_, &saved);
 }
 
-void Instance::Deliver(const std::string& url, const std::string& localFile) {
+void Instance::Deliver(const std::string& url, const std::string& localFile, void* notifyData) {
     NPStream stream = {};
     stream.ndata = this;
     stream.url = url.c_str();
+    stream.notifyData = notifyData;
     std::ifstream file(localFile, std::ios::binary);
     std::vector<char> content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     stream.end = static_cast<uint32_t>(content.size());
@@ -143,6 +144,13 @@ void Instance::Deliver(const std::string& url, const std::string& localFile) {
     browser_.pluginFuncs_.destroystream(&npp_, &stream, NPRES_DONE);
 }
 
+void Instance::Notify(const std::string& url, NPReason reason, void* notifyData) {
+    if (!browser_.pluginFuncs_.urlnotify) return;
+    browser_.Log("-> NPP_URLNotify #" + std::to_string(id_) + " " + url + " reason " +
+                 std::to_string(reason));
+    browser_.pluginFuncs_.urlnotify(&npp_, url.c_str(), reason, notifyData);
+}
+
 // --- Browser ----------------------------------------------------------------
 
 Browser::Browser(PluginModule& module) : module_(module) {
@@ -155,6 +163,7 @@ Browser::Browser(PluginModule& module) : module_(module) {
     browserFuncs_.memalloc = &Browser::MemAlloc;
     browserFuncs_.memfree = &Browser::MemFree;
     browserFuncs_.memflush = &Browser::MemFlush;
+    browserFuncs_.geturlnotify = &Browser::GetURLNotify;
     InstallRuntimeFunctions(browserFuncs_);
     pluginFuncs_.size = sizeof pluginFuncs_;
 }
@@ -228,23 +237,41 @@ NPError Browser::GetURL(NPP npp, const char* url, const char* target) {
     Browser* browser = Current();
     if (!browser || !npp || !npp->ndata || !url) return NPERR_INVALID_PARAM;
     browser->Log("<- NPN_GetURL " + std::string(url) + " target " + Quote(target));
-    browser->requestedUrls_.push_back(url);
-    auto* instance = static_cast<Instance*>(npp->ndata);
-    if (browser->delivery == Delivery::Immediate) {
-        browser->Fetch(*instance, url);
+    return browser->Request(npp, url, {});
+}
+
+NPError Browser::GetURLNotify(NPP npp, const char* url, const char* target, void* notifyData) {
+    Browser* browser = Current();
+    if (!browser || !npp || !npp->ndata || !url) return NPERR_INVALID_PARAM;
+    browser->Log("<- NPN_GetURLNotify " + std::string(url) + " target " + Quote(target) +
+                 " notify " + std::to_string(reinterpret_cast<std::uintptr_t>(notifyData)));
+    return browser->Request(npp, url, {nullptr, {}, true, notifyData});
+}
+
+NPError Browser::Request(NPP npp, const char* url, PendingFetch fetch) {
+    requestedUrls_.push_back(url);
+    fetch.instance = static_cast<Instance*>(npp->ndata);
+    fetch.url = url;
+    if (delivery == Delivery::Immediate) {
+        Fetch(fetch);
     } else {
-        browser->pending_.push_back({instance, url});
+        pending_.push_back(std::move(fetch));
     }
     return NPERR_NO_ERROR;
 }
 
-void Browser::Fetch(Instance& instance, const std::string& url) {
-    const std::optional<Answer> answer = Lookup(url);
+// The instance may be destroyed by its delivery: the notice still goes to
+// its NPP, as a browser's late notice would.
+void Browser::Fetch(const PendingFetch& fetch) {
+    Instance& instance = *fetch.instance;
+    const std::optional<Answer> answer = Lookup(fetch.url);
     if (!answer) {
-        Log("   (cannot fetch " + url + ")");
+        Log("   (cannot fetch " + fetch.url + ")");
+        if (fetch.notify) instance.Notify(fetch.url, NPRES_NETWORK_ERR, fetch.notifyData);
         return;
     }
-    instance.Deliver(answer->deliveredUrl, answer->localFile);
+    instance.Deliver(answer->deliveredUrl, answer->localFile, fetch.notifyData);
+    if (fetch.notify) instance.Notify(fetch.url, NPRES_DONE, fetch.notifyData);
 }
 
 void Browser::Forget(Instance& instance) {
@@ -257,7 +284,7 @@ int Browser::RunPending() {
         PendingFetch fetch = pending_.front();
         pending_.pop_front();
         if (fetch.instance->alive()) {
-            Fetch(*fetch.instance, fetch.url);
+            Fetch(fetch);
             ++delivered;
         }
     }

@@ -55,8 +55,12 @@ public:
     NPError Destroy();
     bool alive() const { return alive_; }
 
-    // Delivers `localFile` under `url` in the browser's stream order.
-    void Deliver(const std::string& url, const std::string& localFile);
+    // Delivers `localFile` under `url` in the browser's stream order; the
+    // stream carries `notifyData` (that of an NPN_GetURLNotify request).
+    void Deliver(const std::string& url, const std::string& localFile,
+                 void* notifyData = nullptr);
+    // NPP_URLNotify, when the plug-in's table holds it.
+    void Notify(const std::string& url, NPReason reason, void* notifyData);
 
 private:
     friend class Browser;
@@ -79,7 +83,9 @@ public:
     // Destroys the instances still alive and shuts the plug-in down.
     ~Browser();
 
-    // NP_GetEntryPoints, then NP_Initialize, with full-size tables.
+    // NP_GetEntryPoints, then NP_Initialize, with full-size tables that offer
+    // URL notification (a test makes a browser without it by lowering the
+    // browser table's `version` below 9 or its `size`).
     NPError Initialize();
     NPError Shutdown();
     NPPluginFuncs& pluginFuncs() { return pluginFuncs_; }
@@ -101,7 +107,9 @@ public:
     void ServeAs(const std::string& url, const std::string& deliveredUrl,
                  const std::string& localFile);
     // Consulted for URLs without a Serve entry; no answer means the browser
-    // cannot fetch the URL (nothing is ever delivered for it).
+    // cannot fetch the URL (nothing is delivered for it; an NPN_GetURLNotify
+    // request is ended with NPP_URLNotify and NPRES_NETWORK_ERR, a delivered
+    // one with NPRES_DONE).
     std::function<std::optional<Answer>(const std::string& url)> resolver;
 
     // Delivers the files of NPN_GetURL requests made in Later mode, and
@@ -140,14 +148,18 @@ private:
     struct PendingFetch {
         Instance* instance;
         std::string url;
+        bool notify = false;  // made by NPN_GetURLNotify
+        void* notifyData = nullptr;
     };
     static NPError GetURL(NPP npp, const char* url, const char* target);
+    static NPError GetURLNotify(NPP npp, const char* url, const char* target, void* notifyData);
+    NPError Request(NPP npp, const char* url, PendingFetch fetch);
     static void* MemAlloc(uint32_t size);
     static void MemFree(void* pointer);
     static uint32_t MemFlush(uint32_t size);
 
     std::optional<Answer> Lookup(const std::string& url) const;
-    void Fetch(Instance& instance, const std::string& url);
+    void Fetch(const PendingFetch& fetch);
     void Forget(Instance& instance);
 
     PluginModule& module_;
