@@ -1,8 +1,11 @@
 #include "plugin/browser_services.h"
 
+#include <memory>
+
 namespace {
 
 NPNetscapeFuncs* browserFuncs = nullptr;
+std::unique_ptr<scripting::TableBrowserCalls> scriptCalls;
 
 }  // namespace
 
@@ -23,3 +26,12 @@ void* BrowserMemAlloc(uint32_t size) {
 void BrowserMemFree(void* pointer) {
     if (browserFuncs && browserFuncs->memfree && pointer) browserFuncs->memfree(pointer);
 }
+
+void SetBrowserScriptCalls(NPNetscapeFuncs* funcs) {
+    scriptCalls.reset();
+    if (funcs && scripting::TableBrowserCalls::Offers(*funcs)) {
+        scriptCalls = std::make_unique<scripting::TableBrowserCalls>(*funcs);
+    }
+}
+
+scripting::BrowserCalls* BrowserScriptCalls() { return scriptCalls.get(); }

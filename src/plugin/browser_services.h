@@ -3,6 +3,7 @@
 #pragma once
 
 #include "npapi/npapi.h"
+#include "scripting/browser_calls.h"
 
 // Stores the browser's table (never copied or freed); null forgets it.
 void SetBrowserFuncs(NPNetscapeFuncs* funcs);
@@ -13,3 +14,8 @@ NPNetscapeFuncs* BrowserFuncs();
 NPError BrowserGetURL(NPP instance, const char* url, const char* target);
 void* BrowserMemAlloc(uint32_t size);
 void BrowserMemFree(void* pointer);
+
+// The browser's scripting functions, kept from NP_Initialize (when its table
+// offers them) until NP_Shutdown; null otherwise.
+void SetBrowserScriptCalls(NPNetscapeFuncs* funcs);
+scripting::BrowserCalls* BrowserScriptCalls();

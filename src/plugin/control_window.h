@@ -11,6 +11,7 @@
 #include "framework/wnd.h"
 #include "install/control_installer.h"
 #include "propfile/ocx_info.h"
+#include "scripting/control_scripting.h"
 #include "scripting/file_requests.h"
 #include "scripting/live_control.h"
 
@@ -48,6 +49,13 @@ public:
     bool RequestUrlAsFile(const std::string& url, int32_t requestId);
     void DeliverRequestedFile(std::string url, std::string localFile);
 
+    // Page scripts: a new reference to the running control's scriptable
+    // object, or null (not running, may not be scripted, no browser
+    // scripting). CloseScripting, at teardown before the control goes, lets
+    // go of it; script references kept afterwards answer with exceptions.
+    NPObject* ScriptableObject();
+    void CloseScripting();
+
     // Null until a property file has been read.
     const propfile::COCXInfo* Record() const { return record_.get(); }
     scripting::LiveControl& Control() { return control_; }
@@ -60,6 +68,7 @@ public:
     const fw::MessageMap* GetMessageMap() const override;
 
 private:
+    void ApplyEmbedParameters();
     void RequestUrl(const std::string& absoluteUrl) override;
 
     PluginWindow* const parentWindow_;  // not owned
@@ -69,5 +78,6 @@ private:
     scripting::FileRequestQueue requests_;
     std::unique_ptr<install::ControlInstaller> installer_;  // made with the record
     scripting::LiveControl control_;
+    scripting::ControlScripting scripting_;  // closed before the control goes
     bool started_ = false;
 };

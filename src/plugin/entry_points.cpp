@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plugin/browser_services.h"
+#include "plugin/control_window.h"
 #include "plugin/plugin_instance.h"
 #include "plugin/plugin_window.h"
 
@@ -24,7 +25,7 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
     void* memory = BrowserMemAlloc(sizeof(PluginInstanceData));
     instance->pdata = memory;
     if (!memory) return NPERR_OUT_OF_MEMORY_ERROR;
-    auto* record = new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr};
+    auto* record = new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr, {}};
     ApplyEmbedArguments(*record, argc, argn, argv);
     return NPERR_NO_ERROR;
 } catch (...) {
@@ -112,6 +113,23 @@ void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) try {
 } catch (...) {
 }
 
+// The only value offered is the scriptable object of a running control that
+// may be scripted (a new reference for the browser); every other request,
+// and that one for any other instance, answers an error.
+NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value) try {
+    if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+    if (variable != NPPVpluginScriptableNPObject || !value) return NPERR_INVALID_PARAM;
+    auto* result = static_cast<NPObject**>(value);
+    *result = nullptr;
+    PluginInstanceData* record = RecordOf(instance);
+    ControlWindow* control =
+        record && record->window ? record->window->GetControlWindow() : nullptr;
+    if (control) *result = control->ScriptableObject();
+    return *result ? NPERR_NO_ERROR : NPERR_GENERIC_ERROR;
+} catch (...) {
+    return NPERR_GENERIC_ERROR;
+}
+
 void NPP_Print(NPP instance, NPPrint* platformPrint) {
     if (instance && platformPrint && platformPrint->mode == NP_FULL) {
         platformPrint->print.fullPrint.pluginPrinted = false;
@@ -133,6 +151,9 @@ extern "C" NPError WINAPI NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
     pluginFuncs->write = NPP_Write;
     pluginFuncs->print = NPP_Print;
     pluginFuncs->event = nullptr;
+    if (pluginFuncs->size >= kPluginFuncsGetValueSize) {
+        pluginFuncs->getvalue = reinterpret_cast<void*>(&NPP_GetValue);
+    }
     return NPERR_NO_ERROR;
 }
 
@@ -141,12 +162,14 @@ extern "C" NPError WINAPI NP_Initialize(NPNetscapeFuncs* browserFuncs) {
     SetBrowserFuncs(browserFuncs);
     if ((browserFuncs->version >> 8) != NP_VERSION_MAJOR) return NPERR_INCOMPATIBLE_VERSION_ERROR;
     if (browserFuncs->size < kNetscapeFuncsMinSize) return NPERR_INVALID_FUNCTABLE_ERROR;
+    SetBrowserScriptCalls(browserFuncs);
     // Control containment needs nothing process-wide beyond the application
     // object: each PluginWindow brings its own container.
     return NPERR_NO_ERROR;
 }
 
 extern "C" NPError WINAPI NP_Shutdown() {
+    SetBrowserScriptCalls(nullptr);
     SetBrowserFuncs(nullptr);
     return NPERR_NO_ERROR;
 }
