@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The demo road, unattended: the warning is answered, the control file is
 # fetched, placed in the control directory and registered, the control is
-# created, started, asks for its text file, gets it and is stopped when the
-# page goes; the screenshot is a PNG of the page's size whose control area
+# created, started, asks for its text file, gets it, is driven by the page's
+# script (a method called, an event heard) and is stopped when the page goes; the screenshot is a PNG of the page's size whose control area
 # shows the control's painting. The plug-in is the one registered under the
 # MozillaPlugins key; the warning was captured as shown, with the caption and
 # the property file's values read back from the dialog. The demo's own prefix
@@ -55,6 +55,21 @@ road = [
 lines = open(sys.argv[1]).read().splitlines()
 at = 0
 for name, pattern in road:
+    found = next((i for i in range(at, len(lines)) if re.search(pattern, lines[i])), None)
+    if found is None:
+        print("\n".join(lines), file=sys.stderr)
+        sys.exit(f"missing after line {at}: {name} ({pattern})")
+    at = found + 1
+
+# The page's script, once the control runs: its method called, its event
+# fired and heard by the page's listener with the event's arguments.
+script = [
+    ("page called the method", r"console\.log page called Echo: hello$"),
+    ("event fired", r"^control 1 Fire GetUrlAsFile args=2$"),
+    ("page heard the event", r"console\.log page heard GetUrlAsFile message\.txt 2$"),
+]
+at = next(i for i, line in enumerate(lines) if re.search(r"^control 1 Start$", line))
+for name, pattern in script:
     found = next((i for i in range(at, len(lines)) if re.search(pattern, lines[i])), None)
     if found is None:
         print("\n".join(lines), file=sys.stderr)
