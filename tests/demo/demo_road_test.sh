@@ -52,15 +52,6 @@ road = [
     ("stopped", r"^control 1 Stop$"),
     ("shut down", r"-> NP_Shutdown$"),
 ]
-lines = open(sys.argv[1]).read().splitlines()
-at = 0
-for name, pattern in road:
-    found = next((i for i in range(at, len(lines)) if re.search(pattern, lines[i])), None)
-    if found is None:
-        print("\n".join(lines), file=sys.stderr)
-        sys.exit(f"missing after line {at}: {name} ({pattern})")
-    at = found + 1
-
 # The page's script, once the control runs: its method called, its event
 # fired and heard by the page's listener with the event's arguments.
 script = [
@@ -68,13 +59,21 @@ script = [
     ("event fired", r"^control 1 Fire GetUrlAsFile args=2$"),
     ("page heard the event", r"console\.log page heard GetUrlAsFile message\.txt 2$"),
 ]
-at = next(i for i, line in enumerate(lines) if re.search(r"^control 1 Start$", line))
-for name, pattern in script:
-    found = next((i for i in range(at, len(lines)) if re.search(pattern, lines[i])), None)
-    if found is None:
-        print("\n".join(lines), file=sys.stderr)
-        sys.exit(f"missing after line {at}: {name} ({pattern})")
-    at = found + 1
+lines = open(sys.argv[1]).read().splitlines()
+
+def follow(steps, at):
+    """The index after the last step, each found after the one before."""
+    for name, pattern in steps:
+        found = next((i for i in range(at, len(lines)) if re.search(pattern, lines[i])), None)
+        if found is None:
+            print("\n".join(lines), file=sys.stderr)
+            sys.exit(f"missing after line {at}: {name} ({pattern})")
+        at = found + 1
+    return at
+
+follow(road, 0)
+started = next(i for i, (name, _) in enumerate(road) if name == "started")
+follow(script, follow(road[:started + 1], 0))
 PY
 
 # The page is the embed (320x160) with an 8-pixel margin; the control area
