@@ -63,7 +63,8 @@ BOOL ControlWindow::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerIn
     if (event->m_pDispParams) {
         for (const scripting::EventEntry& entry : control_.Events()) {
             if (entry.dispid != event->m_dispid || entry.names.empty()) continue;
-            scripting_.FireEvent(entry.names.front(), *event->m_pDispParams);
+            const std::string name = entry.names.front();  // the table may go with the window
+            scripting_.FireEvent(name, *event->m_pDispParams);
             break;
         }
     }

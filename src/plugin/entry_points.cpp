@@ -25,7 +25,8 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
     void* memory = BrowserMemAlloc(sizeof(PluginInstanceData));
     instance->pdata = memory;
     if (!memory) return NPERR_OUT_OF_MEMORY_ERROR;
-    auto* record = new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr, {}};
+    auto* record =
+        new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr, {}};
     ApplyEmbedArguments(*record, argc, argn, argv);
     return NPERR_NO_ERROR;
 } catch (...) {

@@ -123,9 +123,9 @@ TEST_F(PageScripting, SafeControlIsDrivenByThePage) {
                                                    {"Echo", "not a parameter"}});
     std::string script = "var c = document.getElementById('c');\n";
     for (const ScriptCase& test : kSafeControlCases) {
-        script += std::string("try { console.log((function () {") + test.body +
-                  "})() === true ? 'ok' : 'FAIL " + test.name + "'); } catch (e) { console.log('FAIL " +
-                  test.name + ": ' + e); }\n";
+        const std::string fail = std::string("'FAIL ") + test.name;
+        script += std::string("try { console.log((function () {") + test.body + "})() === true ? 'ok' : " +
+                  fail + "'); } catch (e) { console.log(" + fail + ": ' + e); }\n";
     }
     const std::vector<std::string> lines = Run(script);
     ASSERT_EQ(std::size(kSafeControlCases), lines.size());
