@@ -1,10 +1,13 @@
 #include "plugin/browser_services.h"
 
+#include <memory>
+
 namespace {
 
 NPNetscapeFuncs* browserFuncs = nullptr;
 bool pluginTakesUrlNotify = false;
 std::uintptr_t lastRequestToken = 0;
+std::unique_ptr<scripting::TableBrowserCalls> scriptCalls;
 
 }  // namespace
 
@@ -43,3 +46,12 @@ std::uintptr_t NextRequestToken() {
     if (++lastRequestToken == 0) ++lastRequestToken;
     return lastRequestToken;
 }
+
+void SetBrowserScriptCalls(NPNetscapeFuncs* funcs) {
+    scriptCalls.reset();
+    if (funcs && scripting::TableBrowserCalls::Offers(*funcs)) {
+        scriptCalls = std::make_unique<scripting::TableBrowserCalls>(*funcs);
+    }
+}
+
+scripting::BrowserCalls* BrowserScriptCalls() { return scriptCalls.get(); }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "npapi/npapi.h"
+#include "scripting/browser_calls.h"
 
 // Stores the browser's table (never copied or freed); null forgets it.
 void SetBrowserFuncs(NPNetscapeFuncs* funcs);
@@ -33,3 +34,8 @@ inline void* NotifyDataOf(std::uintptr_t token) { return reinterpret_cast<void*>
 inline std::uintptr_t TokenOf(void* notifyData) {
     return reinterpret_cast<std::uintptr_t>(notifyData);
 }
+
+// The browser's scripting functions, kept from NP_Initialize (when its table
+// offers them) until NP_Shutdown; null otherwise.
+void SetBrowserScriptCalls(NPNetscapeFuncs* funcs);
+scripting::BrowserCalls* BrowserScriptCalls();

@@ -75,6 +75,8 @@ void ControlWindow::ActivateControl(propfile::CStorageFile* propertyFile) {
     propfile::LeaveSavedState(file);
 
     control_.Attach(GetControlUnknown());
+    scripting_.Attach(GetControlUnknown(), record_->clsid);
+    ApplyEmbedParameters();
 
     ThePluginApp().startedControls.Add(this);
     started_ = true;

@@ -1,9 +1,13 @@
 #include "plugin/control_window.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "plugin/browser_services.h"
+#include "plugin/plugin_instance.h"
 #include "plugin/plugin_window.h"
+#include "scripting/embed_parameters.h"
 #include "url/url_parts.h"
 
 namespace {
@@ -55,16 +59,54 @@ void ControlWindow::InstallControlFile(std::string url, std::string localFile,
 }
 
 // A request event needs its two arguments (URL, number); a shorter one, or
-// one whose URL is not a plain string, is left to the default routing.
+// one whose URL is not a plain string, is left to the default routing. Every
+// event of the default source interface then reaches the page's listeners,
+// which may end the instance: nothing of this window is touched after them.
 BOOL ControlWindow::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) {
     auto* event = static_cast<fw::AFX_EVENT*>(pExtra);
-    if (nCode == fw::CN_EVENT && event && record_ && event->m_eventKind == fw::AFX_EVENT::event) {
-        if (const std::optional<scripting::FileRequestEvent> request =
-                control_.FileRequestOf(event->m_dispid, event->m_pDispParams)) {
-            return request->url && RequestUrlAsFile(*request->url, request->requestId);
+    if (nCode != fw::CN_EVENT || !event || !record_ || event->m_eventKind != fw::AFX_EVENT::event) {
+        return fw::CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    }
+    BOOL handled = FALSE;
+    if (const std::optional<scripting::FileRequestEvent> request =
+            control_.FileRequestOf(event->m_dispid, event->m_pDispParams)) {
+        handled = request->url && RequestUrlAsFile(*request->url, request->requestId);
+    } else {
+        handled = fw::CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    }
+    if (event->m_pDispParams) {
+        for (const scripting::EventEntry& entry : control_.Events()) {
+            if (entry.dispid != event->m_dispid || entry.names.empty()) continue;
+            const std::string name = entry.names.front();  // the table may go with the window
+            scripting_.FireEvent(name, *event->m_pDispParams);
+            break;
         }
     }
-    return fw::CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    return handled;
+}
+
+NPObject* ControlWindow::ScriptableObject() {
+    if (!started_ || !parentWindow_) return nullptr;
+    return scripting_.ScriptableObject(BrowserScriptCalls(), parentWindow_->instance);
+}
+
+void ControlWindow::CloseScripting() { scripting_.Close(); }
+
+// For a control that may be scripted only; the page's other attributes stay
+// ignored.
+void ControlWindow::ApplyEmbedParameters() {
+    if (!scripting_.safe() || !parentWindow_ || !parentWindow_->instanceData) return;
+    const auto& arguments = parentWindow_->instanceData->arguments;
+    const auto dispatch = control_.QueryControlInterface<IDispatch>(IID_IDispatch);
+    if (!dispatch || arguments.empty()) return;
+    std::vector<const char*> names;
+    std::vector<const char*> values;
+    for (const auto& [name, value] : arguments) {
+        names.push_back(name.c_str());
+        values.push_back(value.c_str());
+    }
+    const auto count = static_cast<int16_t>(std::min<std::size_t>(names.size(), INT16_MAX));
+    scripting::ApplyEmbedParameters(dispatch.Get(), count, names.data(), values.data());
 }
 
 // The request is noted before the browser is asked: a browser may deliver

@@ -11,6 +11,7 @@
 #include "framework/wnd.h"
 #include "install/control_installer.h"
 #include "propfile/ocx_info.h"
+#include "scripting/control_scripting.h"
 #include "scripting/file_requests.h"
 #include "scripting/live_control.h"
 
@@ -57,6 +58,13 @@ public:
     void DeliverAnswer(std::uintptr_t token, std::string url, std::string localFile);
     void EndRequest(std::uintptr_t token);
 
+    // Page scripts: a new reference to the running control's scriptable
+    // object, or null (not running, may not be scripted, no browser
+    // scripting). CloseScripting, at teardown before the control goes, lets
+    // go of it; script references kept afterwards answer with exceptions.
+    NPObject* ScriptableObject();
+    void CloseScripting();
+
     // Null until a property file has been read.
     const propfile::COCXInfo* Record() const { return record_.get(); }
     scripting::LiveControl& Control() { return control_; }
@@ -69,6 +77,7 @@ public:
     const fw::MessageMap* GetMessageMap() const override;
 
 private:
+    void ApplyEmbedParameters();
     std::uintptr_t NewRequestToken() override;
     void RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) override;
 
@@ -79,5 +88,6 @@ private:
     scripting::FileRequestQueue requests_;
     std::unique_ptr<install::ControlInstaller> installer_;  // made with the record
     scripting::LiveControl control_;
+    scripting::ControlScripting scripting_;  // closed before the control goes
     bool started_ = false;
 };

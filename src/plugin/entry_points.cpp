@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plugin/browser_services.h"
+#include "plugin/control_window.h"
 #include "plugin/plugin_instance.h"
 #include "plugin/plugin_window.h"
 
@@ -24,7 +25,8 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
     void* memory = BrowserMemAlloc(sizeof(PluginInstanceData));
     instance->pdata = memory;
     if (!memory) return NPERR_OUT_OF_MEMORY_ERROR;
-    auto* record = new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr};
+    auto* record =
+        new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr, {}};
     ApplyEmbedArguments(*record, argc, argn, argv);
     return NPERR_NO_ERROR;
 } catch (...) {
@@ -129,6 +131,23 @@ void NPP_URLNotify(NPP instance, const char*, NPReason, void* notifyData) try {
 } catch (...) {
 }
 
+// The only value offered is the scriptable object of a running control that
+// may be scripted (a new reference for the browser); every other request,
+// and that one for any other instance, answers an error.
+NPError NPP_GetValue(NPP instance, NPPVariable variable, void* value) try {
+    if (!instance) return NPERR_INVALID_INSTANCE_ERROR;
+    if (variable != NPPVpluginScriptableNPObject || !value) return NPERR_INVALID_PARAM;
+    auto* result = static_cast<NPObject**>(value);
+    *result = nullptr;
+    PluginInstanceData* record = RecordOf(instance);
+    ControlWindow* control =
+        record && record->window ? record->window->GetControlWindow() : nullptr;
+    if (control) *result = control->ScriptableObject();
+    return *result ? NPERR_NO_ERROR : NPERR_GENERIC_ERROR;
+} catch (...) {
+    return NPERR_GENERIC_ERROR;
+}
+
 void NPP_Print(NPP instance, NPPrint* platformPrint) {
     if (instance && platformPrint && platformPrint->mode == NP_FULL) {
         platformPrint->print.fullPrint.pluginPrinted = false;
@@ -154,6 +173,9 @@ extern "C" NPError WINAPI NP_GetEntryPoints(NPPluginFuncs* pluginFuncs) {
     const bool takesUrlNotify = pluginFuncs->size >= kPluginFuncsNotifySize;
     if (takesUrlNotify) pluginFuncs->urlnotify = NPP_URLNotify;
     SetPluginTakesUrlNotify(takesUrlNotify);
+    if (pluginFuncs->size >= kPluginFuncsGetValueSize) {
+        pluginFuncs->getvalue = reinterpret_cast<void*>(&NPP_GetValue);
+    }
     return NPERR_NO_ERROR;
 }
 
@@ -162,12 +184,14 @@ extern "C" NPError WINAPI NP_Initialize(NPNetscapeFuncs* browserFuncs) {
     SetBrowserFuncs(browserFuncs);
     if ((browserFuncs->version >> 8) != NP_VERSION_MAJOR) return NPERR_INCOMPATIBLE_VERSION_ERROR;
     if (browserFuncs->size < kNetscapeFuncsMinSize) return NPERR_INVALID_FUNCTABLE_ERROR;
+    SetBrowserScriptCalls(browserFuncs);
     // Control containment needs nothing process-wide beyond the application
     // object: each PluginWindow brings its own container.
     return NPERR_NO_ERROR;
 }
 
 extern "C" NPError WINAPI NP_Shutdown() {
+    SetBrowserScriptCalls(nullptr);
     SetBrowserFuncs(nullptr);
     return NPERR_NO_ERROR;
 }

@@ -9,6 +9,7 @@ void ApplyEmbedArguments(PluginInstanceData& record, int16_t argc, char* argn[],
     if (argc <= 0 || !argn || !argv) return;
     for (int16_t i = 0; i < argc; ++i) {
         if (!argn[i]) continue;
+        record.arguments.emplace_back(argn[i], argv[i] ? argv[i] : "");
         if (::lstrcmpiA(argn[i], "width") == 0) {
             record.width = propfile::ParseInteger(argv[i]);
         } else if (::lstrcmpiA(argn[i], "height") == 0) {

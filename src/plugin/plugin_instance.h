@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "npapi/npapi.h"
 
@@ -15,13 +17,16 @@ struct PluginInstanceData {
     int32_t width;
     int32_t height;
     std::unique_ptr<PluginWindow> window;  // null until NPP_SetWindow attaches one
+    // The embed's attributes as the page gave them (the browser's arrays live
+    // only during NPP_New); pairs without a name are left out.
+    std::vector<std::pair<std::string, std::string>> arguments;
 };
 
 constexpr int32_t kDefaultEmbedSize = 100;
 
 // Applies the page's "width" and "height" arguments (names without regard to
 // case, later pairs win, values read as propfile::ParseInteger does) to the
-// record.
+// record, and keeps a copy of every argument.
 void ApplyEmbedArguments(PluginInstanceData& record, int16_t argc, char* argn[], char* argv[]);
 
 // How a delivered file is handled, by the extension of its URL.

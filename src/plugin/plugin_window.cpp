@@ -53,6 +53,7 @@ void PluginWindow::SetInstance(PluginInstanceData* record, NPP npp) {
 
 void PluginWindow::DestroyControlObjects() {
     if (controlWindow_) {
+        controlWindow_->CloseScripting();
         controlWindow_->StopControl();
         controlWindow_->DestroyWindow();
         controlWindow_.reset();

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The demo road, unattended: the warning is answered, the control file is
 # fetched, placed in the control directory and registered, the control is
-# created, started, asks for its text file, gets it and is stopped when the
-# page goes; the screenshot is a PNG of the page's size whose control area
+# created, started, asks for its text file, gets it, is driven by the page's
+# script (a method called, an event heard) and is stopped when the page goes; the screenshot is a PNG of the page's size whose control area
 # shows the control's painting. The plug-in is the one registered under the
 # MozillaPlugins key; the warning was captured as shown, with the caption and
 # the property file's values read back from the dialog. The demo's own prefix
@@ -52,14 +52,28 @@ road = [
     ("stopped", r"^control 1 Stop$"),
     ("shut down", r"-> NP_Shutdown$"),
 ]
+# The page's script, once the control runs: its method called, its event
+# fired and heard by the page's listener with the event's arguments.
+script = [
+    ("page called the method", r"console\.log page called Echo: hello$"),
+    ("event fired", r"^control 1 Fire GetUrlAsFile args=2$"),
+    ("page heard the event", r"console\.log page heard GetUrlAsFile message\.txt 2$"),
+]
 lines = open(sys.argv[1]).read().splitlines()
-at = 0
-for name, pattern in road:
-    found = next((i for i in range(at, len(lines)) if re.search(pattern, lines[i])), None)
-    if found is None:
-        print("\n".join(lines), file=sys.stderr)
-        sys.exit(f"missing after line {at}: {name} ({pattern})")
-    at = found + 1
+
+def follow(steps, at):
+    """The index after the last step, each found after the one before."""
+    for name, pattern in steps:
+        found = next((i for i in range(at, len(lines)) if re.search(pattern, lines[i])), None)
+        if found is None:
+            print("\n".join(lines), file=sys.stderr)
+            sys.exit(f"missing after line {at}: {name} ({pattern})")
+        at = found + 1
+    return at
+
+follow(road, 0)
+started = next(i for i, (name, _) in enumerate(road) if name == "started")
+follow(script, follow(road[:started + 1], 0))
 PY
 
 # The page is the embed (320x160) with an 8-pixel margin; the control area
