@@ -2,6 +2,8 @@
 
 #include <memory>
 
+namespace plugin {
+
 namespace {
 
 NPNetscapeFuncs* browserFuncs = nullptr;
@@ -55,3 +57,5 @@ void SetBrowserScriptCalls(NPNetscapeFuncs* funcs) {
 }
 
 scripting::BrowserCalls* BrowserScriptCalls() { return scriptCalls.get(); }
+
+}  // namespace plugin

@@ -7,6 +7,8 @@
 #include "npapi/npapi.h"
 #include "scripting/browser_calls.h"
 
+namespace plugin {
+
 // Stores the browser's table (never copied or freed); null forgets it.
 void SetBrowserFuncs(NPNetscapeFuncs* funcs);
 NPNetscapeFuncs* BrowserFuncs();
@@ -39,3 +41,5 @@ inline std::uintptr_t TokenOf(void* notifyData) {
 // offers them) until NP_Shutdown; null otherwise.
 void SetBrowserScriptCalls(NPNetscapeFuncs* funcs);
 scripting::BrowserCalls* BrowserScriptCalls();
+
+}  // namespace plugin

@@ -12,6 +12,8 @@
 #include "propfile/saved_state.h"
 #include "propfile/storage_file.h"
 
+namespace plugin {
+
 namespace {
 
 install::ControlOffer OfferOf(const propfile::COCXInfo& record) {
@@ -92,3 +94,5 @@ void ControlWindow::StopControl() {
     started_ = false;
     ThePluginApp().startedControls.NotifyStateChanged(this, 1);
 }
+
+}  // namespace plugin

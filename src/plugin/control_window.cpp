@@ -10,6 +10,8 @@
 #include "scripting/embed_parameters.h"
 #include "url/url_parts.h"
 
+namespace plugin {
+
 namespace {
 
 LRESULT OnMove(fw::CWnd& window, WPARAM, LPARAM) { return window.Default(); }
@@ -139,3 +141,5 @@ void ControlWindow::EndRequest(std::uintptr_t token) {
     if (installer_) installer_->EndRequest(token);
     requests_.TakeToken(token);
 }
+
+}  // namespace plugin

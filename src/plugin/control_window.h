@@ -15,10 +15,13 @@
 #include "scripting/file_requests.h"
 #include "scripting/live_control.h"
 
-class PluginWindow;
 namespace propfile {
 class CStorageFile;
 }
+
+namespace plugin {
+
+class PluginWindow;
 
 class ControlWindow : public fw::CWnd, private install::UrlRequester {
 public:
@@ -91,3 +94,5 @@ private:
     scripting::ControlScripting scripting_;  // closed before the control goes
     bool started_ = false;
 };
+
+}  // namespace plugin

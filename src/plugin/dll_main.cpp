@@ -8,9 +8,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         ::DisableThreadLibraryCalls(module);
-        return PluginModuleStartup(module);
+        return plugin::PluginModuleStartup(module);
     case DLL_PROCESS_DETACH:
-        PluginModuleShutdown();
+        plugin::PluginModuleShutdown();
         return TRUE;
     default:
         return TRUE;

@@ -11,6 +11,8 @@
 #include "plugin/plugin_instance.h"
 #include "plugin/plugin_window.h"
 
+namespace plugin {
+
 namespace {
 
 constexpr uint16_t kPluginApiVersion = (NP_VERSION_MAJOR << 8) | NP_VERSION_MINOR;
@@ -195,3 +197,5 @@ extern "C" NPError WINAPI NP_Shutdown() {
     SetBrowserFuncs(nullptr);
     return NPERR_NO_ERROR;
 }
+
+}  // namespace plugin

@@ -1,5 +1,7 @@
 #include "plugin/plugin_app.h"
 
+namespace plugin {
+
 namespace {
 
 // Constructed with the library's other process-wide objects, before the
@@ -24,3 +26,4 @@ BOOL PluginApp::InitInstance() {
     return TRUE;
 }
 
+}  // namespace plugin

@@ -8,6 +8,8 @@
 #include "framework/win_app.h"
 #include "plugin/started_controls.h"
 
+namespace plugin {
+
 class PluginApp : public fw::CWinApp {
 public:
     PluginApp();
@@ -24,3 +26,5 @@ public:
 
 // The library's one application object.
 PluginApp& ThePluginApp();
+
+}  // namespace plugin

@@ -11,6 +11,8 @@
 
 using Microsoft::WRL::ComPtr;
 
+namespace plugin {
+
 PluginControlContainer::PluginControlContainer(fw::CWnd* window) : fw::COleControlContainer(window) {}
 
 HRESULT PluginControlContainer::EnumObjects(DWORD flags, IEnumUnknown** enumerator) {
@@ -26,3 +28,5 @@ HRESULT PluginControlContainer::EnumObjects(DWORD flags, IEnumUnknown** enumerat
         return E_OUTOFMEMORY;  // the snapshot's references went with it
     }
 }
+
+}  // namespace plugin

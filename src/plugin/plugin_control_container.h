@@ -4,6 +4,8 @@
 
 #include "framework/ole_control_container.h"
 
+namespace plugin {
+
 class PluginControlContainer : public fw::COleControlContainer {
 public:
     explicit PluginControlContainer(fw::CWnd* window);
@@ -14,3 +16,5 @@ protected:
     // E_OUTOFMEMORY leaves no reference behind.
     HRESULT EnumObjects(DWORD flags, IEnumUnknown** enumerator) override;
 };
+
+}  // namespace plugin

@@ -5,6 +5,8 @@
 #include "plugin/plugin_window.h"
 #include "propfile/header_value.h"
 
+namespace plugin {
+
 void ApplyEmbedArguments(PluginInstanceData& record, int16_t argc, char* argn[], char* argv[]) {
     if (argc <= 0 || !argn || !argv) return;
     for (int16_t i = 0; i < argc; ++i) {
@@ -40,3 +42,5 @@ void DetachPluginWindow(PluginInstanceData& record) {
     record.window->DestroyControlObjects();
     record.window.reset();
 }
+
+}  // namespace plugin

@@ -9,6 +9,8 @@
 
 #include "npapi/npapi.h"
 
+namespace plugin {
+
 class PluginWindow;
 
 // Constructed in the browser's memory by NPP_New, stored in NPP::pdata,
@@ -39,3 +41,5 @@ DeliveredFileKind ClassifyDeliveredFile(const std::string& url);
 // Tears the instance's window down (its window object gives the browser's
 // window its own procedure back). Does nothing when the record has no window.
 void DetachPluginWindow(PluginInstanceData& record);
+
+}  // namespace plugin

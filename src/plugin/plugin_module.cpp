@@ -3,6 +3,8 @@
 #include "framework/win_app.h"
 #include "plugin/plugin_app.h"
 
+namespace plugin {
+
 BOOL PluginModuleStartup(HINSTANCE module) {
     fw::AfxSetResourceHandle(module);
     try {
@@ -18,3 +20,5 @@ void PluginModuleShutdown() {
     } catch (...) {
     }
 }
+
+}  // namespace plugin

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+namespace plugin {
+
 // `module` holds the plug-in's resources. FALSE refuses the load.
 BOOL PluginModuleStartup(HINSTANCE module);
 void PluginModuleShutdown();
+
+}  // namespace plugin

@@ -6,6 +6,8 @@
 #include "plugin/plugin_control_container.h"
 #include "plugin/plugin_instance.h"
 
+namespace plugin {
+
 namespace {
 
 LRESULT OnCreate(fw::CWnd& window, WPARAM, LPARAM) {
@@ -83,3 +85,5 @@ void PluginWindow::OnAnswer(std::uintptr_t token, std::string url, std::string f
 void PluginWindow::OnRequestEnded(std::uintptr_t token) {
     if (controlWindow_) controlWindow_->EndRequest(token);
 }
+
+}  // namespace plugin

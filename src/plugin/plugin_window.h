@@ -10,6 +10,8 @@
 #include "framework/wnd.h"
 #include "npapi/npapi.h"
 
+namespace plugin {
+
 class ControlWindow;
 struct PluginInstanceData;
 
@@ -45,3 +47,5 @@ public:
 private:
     std::unique_ptr<ControlWindow> controlWindow_;
 };
+
+}  // namespace plugin

@@ -4,6 +4,8 @@
 
 #include "plugin/control_window.h"
 
+namespace plugin {
+
 void StartedControls::Add(ControlWindow* window) { windows_.push_back(window); }
 
 void StartedControls::Remove(ControlWindow* window) {
@@ -21,3 +23,5 @@ void StartedControls::NotifyStateChanged(ControlWindow* changed, int16_t state) 
         if (Contains(window)) window->Control().OnNewControlStateChanged(name, state);
     }
 }
+
+}  // namespace plugin

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace plugin {
+
 class ControlWindow;
 
 class StartedControls {
@@ -24,3 +26,5 @@ public:
 private:
     std::vector<ControlWindow*> windows_;
 };
+
+}  // namespace plugin

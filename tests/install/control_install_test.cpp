@@ -15,6 +15,8 @@
 #include "url/url_parts.h"
 #include "registry_test_support.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace test {
 namespace {
 

@@ -11,6 +11,8 @@
 #include "plugin/control_window.h"
 #include "resources/download_warning_ids.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace test {
 namespace {
 

@@ -11,6 +11,8 @@
 #include "plugin/plugin_window.h"
 #include "registry_test_support.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace test {
 
 namespace {

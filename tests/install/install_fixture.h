@@ -13,7 +13,9 @@
 #include "opftool/property_file_builder.h"
 #include "warning_dialog_responder.h"
 
+namespace plugin {
 class ControlWindow;
+}
 
 namespace test {
 
@@ -37,7 +39,7 @@ protected:
     void ShowPage(nphost::Instance& instance, const Headers& headers,
                   std::optional<CLSID> clsid = std::nullopt);
     // The instance's ControlWindow, or null once it is torn down.
-    ControlWindow* WindowOf(nphost::Instance& instance);
+    plugin::ControlWindow* WindowOf(nphost::Instance& instance);
 
     // A file in the scratch directory with `bytes`; its path.
     std::string WriteScratchFile(const std::string& name, const std::string& bytes);

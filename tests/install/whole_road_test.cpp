@@ -17,6 +17,8 @@
 #include "registry_test_support.h"
 #include "test_control_support.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace test {
 namespace {
 

@@ -12,6 +12,8 @@
 #include "plugin/plugin_window.h"
 #include "propfile/ocx_info.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 using Microsoft::WRL::ComPtr;
 using test_controls::ControlState;
 using test_controls::Variant;

@@ -6,6 +6,8 @@
 #include "host_fixture.h"
 #include "plugin/browser_services.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace {
 
 TEST(EntryPoints, PluginTableSizeIsChecked) {

@@ -13,6 +13,8 @@
 #include "plugin/plugin_window.h"
 #include "propfile/ocx_info.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace {
 
 constexpr DISPID kRequestEvent = 12;

@@ -44,8 +44,8 @@ protected:
                                                        : hostTable_.size;
     }
 
-    static PluginInstanceData* Record(nphost::Instance& instance) {
-        return static_cast<PluginInstanceData*>(instance.npp()->pdata);
+    static plugin::PluginInstanceData* Record(nphost::Instance& instance) {
+        return static_cast<plugin::PluginInstanceData*>(instance.npp()->pdata);
     }
 
     nphost::PluginModule module{nphost::PluginExports{NP_GetEntryPoints, NP_Initialize, NP_Shutdown}};

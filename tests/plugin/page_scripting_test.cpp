@@ -15,6 +15,8 @@
 #include "plugin/plugin_window.h"
 #include "script_engine.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 using test_controls::ControlState;
 using test_controls::Variant;
 

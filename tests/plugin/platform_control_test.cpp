@@ -14,6 +14,8 @@
 #include "plugin/plugin_window.h"
 #include "propfile/ocx_info.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace {
 
 // The platform's media player control: windowed, with events and in-place

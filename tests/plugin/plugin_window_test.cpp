@@ -11,6 +11,8 @@
 #include "plugin/plugin_app.h"
 #include "plugin/plugin_window.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace {
 
 SIZE WindowSize(HWND window) {

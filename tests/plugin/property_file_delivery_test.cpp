@@ -10,6 +10,8 @@
 #include "plugin/plugin_window.h"
 #include "propfile/ocx_info.h"
 
+using namespace plugin;  // the plug-in's own classes under test
+
 namespace {
 
 constexpr CLSID kControl = {0x5a1e0c01, 0x1d2b, 0x4c3a, {0x9e, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}};

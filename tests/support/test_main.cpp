@@ -8,9 +8,9 @@
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (FAILED(::OleInitialize(nullptr))) return 2;
-    if (!PluginModuleStartup(::GetModuleHandleW(nullptr))) return 3;
+    if (!plugin::PluginModuleStartup(::GetModuleHandleW(nullptr))) return 3;
     const int result = RUN_ALL_TESTS();
-    PluginModuleShutdown();
+    plugin::PluginModuleShutdown();
     ::OleUninitialize();
     return result;
 }
