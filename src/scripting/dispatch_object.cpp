@@ -69,24 +69,22 @@ void VisitMembers(IDispatch* dispatch, Visit&& visit) {
     }
 }
 
-// Owns VARIANT arguments in automation order for one call.
+// Owns the arguments of one call; hands them to the control in automation
+// order (the last goes in the first slot) as slots that borrow the values.
 class Arguments {
 public:
-    explicit Arguments(uint32_t count) : values_(count) {
-        for (VARIANT& v : values_) ::VariantInit(&v);
+    explicit Arguments(uint32_t count) : values_(count) {}
+    VARIANT* ForScriptArgument(uint32_t i) { return values_[i].get(); }
+    DISPPARAMS Params() {
+        const UINT count = static_cast<UINT>(values_.size());
+        slots_.resize(count);
+        for (UINT i = 0; i < count; ++i) slots_[count - 1 - i] = *values_[i].get();
+        return {count ? slots_.data() : nullptr, nullptr, count, 0};
     }
-    Arguments(const Arguments&) = delete;
-    Arguments& operator=(const Arguments&) = delete;
-    ~Arguments() {
-        for (VARIANT& v : values_) ::VariantClear(&v);
-    }
-    // Slot for script argument `i` of `count` (the last goes first).
-    VARIANT* ForScriptArgument(uint32_t i) { return &values_[values_.size() - 1 - i]; }
-    VARIANT* data() { return values_.empty() ? nullptr : values_.data(); }
-    UINT size() const { return static_cast<UINT>(values_.size()); }
 
 private:
-    std::vector<VARIANT> values_;
+    std::vector<fw::UniqueVariant> values_;
+    std::vector<VARIANT> slots_;
 };
 
 }  // namespace
@@ -237,7 +235,7 @@ bool DispatchObject::Call(DISPID dispid, WORD flags, const NPVariant* args, uint
         }
     }
     DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params = {arguments.data(), nullptr, arguments.size(), 0};
+    DISPPARAMS params = arguments.Params();
     if (flags == DISPATCH_PROPERTYPUT) {
         params.rgdispidNamedArgs = &putId;
         params.cNamedArgs = 1;

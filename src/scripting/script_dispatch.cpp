@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <new>
 
+#include "framework/adopt_com_ptr.h"
 #include "framework/unique_resource.h"
 #include "scripting/variant_conversion.h"
 
@@ -49,13 +50,13 @@ ScriptDispatch::~ScriptDispatch() {
 }
 
 NPObject* ScriptDispatch::ObjectOf(IDispatch* dispatch) {
-    ScriptDispatch* self = nullptr;
-    if (!dispatch || FAILED(dispatch->QueryInterface(kScriptDispatchIid, reinterpret_cast<void**>(&self)))) {
+    ScriptDispatch* found = nullptr;
+    if (!dispatch ||
+        FAILED(dispatch->QueryInterface(kScriptDispatchIid, reinterpret_cast<void**>(&found)))) {
         return nullptr;
     }
-    NPObject* object = self->object_;
-    self->Release();
-    return object;
+    const Microsoft::WRL::ComPtr<ScriptDispatch> self = fw::AdoptComPtr(found);
+    return self->object_;
 }
 
 void ScriptDispatch::Disconnect() {

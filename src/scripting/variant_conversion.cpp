@@ -76,7 +76,7 @@ bool Utf8FromWide(const wchar_t* text, std::size_t length, std::string& out) {
 
 HRESULT ToVariant(const std::shared_ptr<ScriptSession>& session, const NPVariant& from,
                   VARIANT* to) {
-    ::VariantClear(to);
+    ::VariantInit(to);
     switch (from.type) {
     case NPVariantType_Void: return S_OK;
     case NPVariantType_Null: to->vt = VT_NULL; return S_OK;

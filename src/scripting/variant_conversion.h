@@ -25,7 +25,9 @@ inline constexpr uint32_t kMaxStringLength = 1u << 20;
 fw::UniqueBstr BstrFromUtf8(const char* text, uint32_t length);
 bool Utf8FromWide(const wchar_t* text, std::size_t length, std::string& out);
 
-// A VARIANT for a script value; `to` is cleared first and owns the result.
+// A VARIANT for a script value, written into the out value `to` (as an
+// automation result is: what it held is overwritten, never freed, so give it
+// empty); the caller owns the result.
 // E_INVALIDARG for a string too long, E_OUTOFMEMORY.
 HRESULT ToVariant(const std::shared_ptr<ScriptSession>& session, const NPVariant& from,
                   VARIANT* to);
