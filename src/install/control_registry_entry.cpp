@@ -11,6 +11,7 @@
 #include <objbase.h>
 #include <winver.h>
 
+#include "framework/class_id_text.h"
 #include "framework/unique_resource.h"
 
 namespace install {
@@ -116,11 +117,7 @@ std::string KeyNameAsWritten(HKEY key, const std::string& fallback) {
     return narrow.empty() ? fallback : narrow;
 }
 
-std::string CanonicalClassIdText(const CLSID& clsid) {
-    wchar_t wide[40] = {};
-    ::StringFromGUID2(clsid, wide, 40);
-    return Narrow(wide);
-}
+std::string CanonicalClassIdText(const CLSID& clsid) { return Narrow(fw::ClassIdText(clsid)); }
 
 // Whether the `length` bytes at `at` lie inside `block`.
 bool Inside(std::span<const BYTE> block, const void* at, size_t length) {

@@ -1,10 +1,10 @@
 #include "install/kill_bit.h"
 
-#include <iterator>
 #include <string>
 
 #include <objbase.h>
 
+#include "framework/class_id_text.h"
 #include "framework/unique_resource.h"
 
 namespace install {
@@ -18,11 +18,7 @@ constexpr DWORD kKillBit = 0x400;
 }  // namespace
 
 bool IsClassKilled(const CLSID& clsid) {
-    wchar_t classText[40] = {};
-    if (::StringFromGUID2(clsid, classText, static_cast<int>(std::size(classText))) == 0) {
-        return false;
-    }
-    const std::wstring path = std::wstring(kCompatibilityKey) + classText;
+    const std::wstring path = kCompatibilityKey + fw::ClassIdText(clsid);
     fw::UniqueHKey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
         ERROR_SUCCESS) {

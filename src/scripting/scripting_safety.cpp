@@ -5,6 +5,7 @@
 #include <objsafe.h>
 #include <wrl/client.h>
 
+#include "framework/class_id_text.h"
 #include "framework/unique_resource.h"
 
 using Microsoft::WRL::ComPtr;
@@ -33,10 +34,8 @@ bool AcceptsUntrustedCallers(IUnknown* control) {
 }
 
 bool RegisteredSafe(REFCLSID classId) {
-    wchar_t text[40] = {};
-    if (!::StringFromGUID2(classId, text, 40)) return false;
-    const std::wstring path = std::wstring(L"CLSID\\") + text + L"\\Implemented Categories\\" +
-                              kSafeForScriptingKey;
+    const std::wstring path = L"CLSID\\" + fw::ClassIdText(classId) +
+                              L"\\Implemented Categories\\" + kSafeForScriptingKey;
     fw::UniqueHKey key;
     return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }

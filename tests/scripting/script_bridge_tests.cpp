@@ -169,7 +169,9 @@ TEST_F(ScriptBridgeTest, AutomationValuesBecomeScriptValuesAndBack) {
         fw::UniqueVariant back;
         ASSERT_EQ(S_OK, ToVariant(session, *script, back.get()));
         EXPECT_EQ(c.back, back->vt);
-        if (c.back == VT_BSTR && c.value.bstrVal) EXPECT_STREQ(c.value.bstrVal, back->bstrVal);
+        if (c.back == VT_BSTR && c.value.bstrVal) {
+            EXPECT_STREQ(c.value.bstrVal, back->bstrVal);
+        }
     }
     EXPECT_EQ(0, browser.liveBlocks);
 
@@ -237,7 +239,10 @@ TEST_F(ScriptBridgeTest, ScriptableObjectCallsTheControl) {
         UniqueNPVariant answer(session);
         ASSERT_TRUE(c.invoke(object, id("Echo"), &values[i], 1, answer.get()));
         EXPECT_EQ(echoed[i], Text(*answer));
-        if (i == 5) EXPECT_EQ(function, answer.get()->value.objectValue) << "a script object comes back as itself";
+        if (i == 5) {
+            EXPECT_EQ(function, answer.get()->value.objectValue)
+                << "a script object comes back as itself";
+        }
     }
     UniqueNPVariant self(session);
     NPVariant objectArgument;
