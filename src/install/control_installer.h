@@ -13,8 +13,8 @@
 namespace install {
 
 // The browser as the installer needs it: one URL fetched and delivered as a
-// file. The browser may deliver it, or tear the caller down, from inside the
-// call.
+// file, and a line in its status bar. The browser may deliver the file, or
+// tear the caller down, from inside the request.
 class UrlRequester {
 public:
     // A token for the next request that the browser's answer to it will
@@ -22,6 +22,8 @@ public:
     // answer to its request (then only the URL tells the answer).
     virtual std::uintptr_t NewRequestToken() = 0;
     virtual void RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) = 0;
+    // Tells the user what became of the installation (one line).
+    virtual void ShowStatus(const std::string& message) = 0;
 
 protected:
     ~UrlRequester() = default;

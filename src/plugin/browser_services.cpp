@@ -1,5 +1,6 @@
 #include "plugin/browser_services.h"
 
+#include <cstddef>
 #include <memory>
 
 namespace plugin {
@@ -32,6 +33,13 @@ void SetPluginTakesUrlNotify(bool takes) { pluginTakesUrlNotify = takes; }
 bool BrowserOffersUrlNotify() {
     return pluginTakesUrlNotify && browserFuncs && browserFuncs->size >= kNetscapeFuncsNotifySize &&
            (browserFuncs->version & 0xFF) >= NPVERS_HAS_NOTIFICATION && browserFuncs->geturlnotify;
+}
+
+void BrowserStatus(NPP instance, const char* message) {
+    if (browserFuncs && browserFuncs->size >= offsetof(NPNetscapeFuncs, status) + sizeof(void*) &&
+        browserFuncs->status && instance && message) {
+        browserFuncs->status(instance, message);
+    }
 }
 
 void* BrowserMemAlloc(uint32_t size) {

@@ -23,6 +23,8 @@ NPError BrowserGetURLNotify(NPP instance, const char* url, const char* target, v
 // room for `urlnotify` (noted by NP_GetEntryPoints).
 void SetPluginTakesUrlNotify(bool takes);
 bool BrowserOffersUrlNotify();
+// One line in the browser's status bar; nothing when the table lacks it.
+void BrowserStatus(NPP instance, const char* message);
 void* BrowserMemAlloc(uint32_t size);
 void BrowserMemFree(void* pointer);
 

@@ -44,6 +44,10 @@ void ControlWindow::RequestUrl(const std::string& absoluteUrl, std::uintptr_t to
     }
 }
 
+void ControlWindow::ShowStatus(const std::string& message) {
+    if (parentWindow_) BrowserStatus(parentWindow_->instance, message.c_str());
+}
+
 // The browser may tear the instance down from inside the dialog's message
 // loop (NPP_Destroy, or NPP_SetWindow without a window): then this window
 // object is gone when the offer returns, and is not touched again.

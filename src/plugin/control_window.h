@@ -83,6 +83,7 @@ private:
     void ApplyEmbedParameters();
     std::uintptr_t NewRequestToken() override;
     void RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) override;
+    void ShowStatus(const std::string& message) override;
 
     PluginWindow* const parentWindow_;  // not owned
     // Declared in teardown order reversed: the live control and the installer

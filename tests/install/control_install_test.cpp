@@ -44,7 +44,9 @@ public:
     void RequestUrl(const std::string& absoluteUrl, std::uintptr_t) override {
         urls.push_back(absoluteUrl);
     }
+    void ShowStatus(const std::string& message) override { statusLines.push_back(message); }
     Strings urls;
+    Strings statusLines;
 };
 
 install::ControlOffer CompressedOffer(const std::string& filenameUrl) {

@@ -110,6 +110,7 @@ TEST_F(KillBit, AKilledClassIsNeitherCreatedNorOfferedNorInstalled) {
         struct : install::UrlRequester {
             std::uintptr_t NewRequestToken() override { return 0; }
             void RequestUrl(const std::string&, std::uintptr_t) override {}
+            void ShowStatus(const std::string&) override {}
         } nowhere;
         install::ControlOffer offer;
         offer.filenameUrl = "clock.oc_";

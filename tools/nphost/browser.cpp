@@ -160,6 +160,7 @@ Browser::Browser(PluginModule& module) : module_(module) {
                               0, 0, 800, 600, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ::ShowWindow(page_, SW_SHOWNOACTIVATE);
     browserFuncs_.geturl = &Browser::GetURL;
+    browserFuncs_.status = &Browser::Status;
     browserFuncs_.memalloc = &Browser::MemAlloc;
     browserFuncs_.memfree = &Browser::MemFree;
     browserFuncs_.memflush = &Browser::MemFlush;
@@ -248,8 +249,19 @@ NPError Browser::GetURLNotify(NPP npp, const char* url, const char* target, void
     return browser->Request(npp, url, {nullptr, {}, true, notifyData});
 }
 
+void Browser::Status(NPP npp, const char* message) {
+    Browser* browser = Current();
+    if (!browser || !npp || !npp->ndata || !message) return;
+    browser->Log("<- NPN_Status " + std::string(message));
+    browser->statusLines_.emplace_back(message);
+}
+
 NPError Browser::Request(NPP npp, const char* url, PendingFetch fetch) {
     requestedUrls_.push_back(url);
+    if (refuses && refuses(url)) {
+        Log("   (refused " + std::string(url) + ")");
+        return NPERR_GENERIC_ERROR;
+    }
     fetch.instance = static_cast<Instance*>(npp->ndata);
     fetch.url = url;
     if (delivery == Delivery::Immediate) {

@@ -111,6 +111,9 @@ public:
     // request is ended with NPP_URLNotify and NPRES_NETWORK_ERR, a delivered
     // one with NPRES_DONE).
     std::function<std::optional<Answer>(const std::string& url)> resolver;
+    // URLs the browser refuses at once: NPN_GetURL and NPN_GetURLNotify
+    // answer NPERR_GENERIC_ERROR, and nothing is fetched or notified.
+    std::function<bool(const std::string& url)> refuses;
 
     // Delivers the files of NPN_GetURL requests made in Later mode, and
     // dispatches the window messages waiting. Returns how many were delivered.
@@ -118,6 +121,8 @@ public:
     // Dispatches window messages for about `milliseconds`.
     void PumpMessages(DWORD milliseconds);
 
+    // Every line the plug-in showed in the status bar (NPN_Status), in order.
+    const std::vector<std::string>& statusLines() const { return statusLines_; }
     // Every URL the plug-in asked for, in order.
     const std::vector<std::string>& requestedUrls() const { return requestedUrls_; }
     // Every call in either direction: "-> NPP_New ...", "<- NPN_GetURL ...".
@@ -154,6 +159,7 @@ private:
     static NPError GetURL(NPP npp, const char* url, const char* target);
     static NPError GetURLNotify(NPP npp, const char* url, const char* target, void* notifyData);
     NPError Request(NPP npp, const char* url, PendingFetch fetch);
+    static void Status(NPP npp, const char* message);
     static void* MemAlloc(uint32_t size);
     static void MemFree(void* pointer);
     static uint32_t MemFlush(uint32_t size);
@@ -171,6 +177,7 @@ private:
     std::map<std::string, Answer> served_;
     std::deque<PendingFetch> pending_;
     std::vector<std::string> requestedUrls_;
+    std::vector<std::string> statusLines_;
     std::vector<std::string> log_;
     int liveAllocations_ = 0;
     DWORD startTime_ = ::GetTickCount();
