@@ -27,9 +27,9 @@ ControlInstaller::Result ControlInstaller::OfferDownload() {
     dialog.control = offer_.control;
     dialog.site = *address;
 
-    const std::weak_ptr<void> alive = lifeToken_;
+    const fw::LifeWatch alive = life_.Watch();
     const INT_PTR answer = dialog.DoModal();
-    if (alive.expired() || answer != IDOK) return Result::Declined;
+    if (!alive || answer != IDOK) return Result::Declined;
     // The file may arrive from inside the call; this object is not used after it.
     awaited_ = AwaitedFile{*address, browser_.NewRequestToken()};
     browser_.RequestUrl(*address, awaited_->token);

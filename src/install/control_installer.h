@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "framework/life_token.h"
 #include "install/download_warning_dialog.h"
 
 namespace install {
@@ -99,7 +100,7 @@ private:
     std::optional<AwaitedFile> awaited_;
     // Expires with this object: the modal loop learns from it whether the
     // installer was torn down meanwhile.
-    const std::shared_ptr<void> lifeToken_ = std::make_shared<char>(0);
+    const fw::LifeToken life_;
 };
 
 }  // namespace install
