@@ -1,5 +1,5 @@
 // Cost of activating an installed control from its property file, measured
-// three ways in one run, in rotating order so that drift hits all alike:
+// four ways in one run, in rotating order so that drift hits all alike:
 //   floor      CoCreateInstance, IPersistStreamInit::Load of the saved state
 //              (held in memory), in-place activation in a visible window
 //              of the same size; teardown: deactivate, close, release;
@@ -7,14 +7,18 @@
 //              values and class read, the class's own key opened, the server
 //              file checked and its product version read, then the floor with
 //              the state loaded from "Contents";
+//   modes      the same work in the storage modes the plug-in must use: the
+//              root transacted, share-exclusive and read-write (read-only
+//              when that is refused), sub-storages transacted read-write,
+//              streams read-write, and each storage committed as it is left;
 //   plug-in    the property file delivered to an instance of the built DLL
 //              through the test host until "Start" has returned; teardown:
 //              NPP_SetWindow(null) and NPP_Destroy.
 // Each with no extra classes and with 10,000 registered (removed on every way
-// out). Prints medians and 90th percentiles in milliseconds, the ratios, and
-// the sizes of the plug-in DLLs.
+// out). Prints medians and 90th percentiles in milliseconds, the ratios, the
+// laps of each road (when the test control received each call), and the
+// sizes of the plug-in DLLs.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -57,10 +61,16 @@ constexpr int kDecoys = 10000;
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
-using Clock = std::chrono::steady_clock;
-
-double Milliseconds(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double, std::milli>(to - from).count();
+// Milliseconds on the clock of the test control's log (QueryPerformanceCounter).
+double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER value;
+        ::QueryPerformanceFrequency(&value);
+        return double(value.QuadPart);
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return double(now.QuadPart) * 1000.0 / frequency;
 }
 
 // Dispatches what the windows of the last cycle left in the queue.
@@ -72,16 +82,65 @@ void Drain() {
     }
 }
 
+// The three moments of one cycle, and the road's own marks between them.
 struct Sample {
-    double activation = 0;
-    double teardown = 0;
+    double start = 0;
+    double activated = 0;
+    double done = 0;
+    std::vector<test_controls::TimedLine> marks;  // "0 <what>", in order
+    void Mark(const char* what) { marks.push_back({Now(), std::string("0 ") + what}); }
 };
+
+// One lap: the time since the previous mark, up to the call named.
+struct Lap {
+    std::string call;
+    double milliseconds;
+};
+
+std::string CallName(const std::string& line) {
+    const std::size_t first = line.find(' ');
+    if (first == std::string::npos) return line;
+    const std::size_t second = line.find(' ', first + 1);
+    std::string name = line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+    if (line.size() > 5 && line.compare(line.size() - 5, 5, " null") == 0) name += " null";
+    return name;
+}
+
+// The laps of one cycle from the test control's timed log; empty for a
+// control that keeps no log.
+std::vector<Lap> LapsOf(const Sample& sample, std::vector<test_controls::TimedLine> log) {
+    std::vector<Lap> laps;
+    if (log.empty()) return laps;
+    log.insert(log.end(), sample.marks.begin(), sample.marks.end());
+    std::stable_sort(log.begin(), log.end(), [](const auto& a, const auto& b) { return a.milliseconds < b.milliseconds; });
+    double previous = sample.start;
+    bool tornDown = false;
+    for (const auto& [when, line] : log) {
+        if (when < sample.start || when > sample.done) continue;
+        if (!tornDown && when > sample.activated) {
+            laps.push_back({"(activated)", sample.activated - previous});
+            previous = sample.activated;
+            tornDown = true;
+        }
+        laps.push_back({CallName(line), when - previous});
+        previous = when;
+    }
+    if (laps.empty()) return laps;
+    if (!tornDown) {
+        laps.push_back({"(activated)", sample.activated - previous});
+        previous = sample.activated;
+    }
+    laps.push_back({"(torn down)", sample.done - previous});
+    return laps;
+}
 
 struct Figures {
     std::vector<double> activation, teardown;
-    void Add(const Sample& sample) {
-        activation.push_back(sample.activation);
-        teardown.push_back(sample.teardown);
+    std::vector<std::vector<Lap>> laps;
+    void Add(const Sample& sample, std::vector<Lap> cycleLaps) {
+        activation.push_back(sample.activated - sample.start);
+        teardown.push_back(sample.done - sample.activated);
+        if (!cycleLaps.empty()) laps.push_back(std::move(cycleLaps));
     }
 };
 
@@ -157,16 +216,18 @@ ComPtr<IStream> MemoryStream(const std::string& bytes) {
 Sample FloorCycle(const Subject& subject, HWND parent) {
     const ComPtr<IStream> state = MemoryStream(subject.state);
     FloorControl control(parent);
-    const auto start = Clock::now();
+    Sample sample;
+    sample.start = Now();
     control.Activate(subject.clsid, state.Get());
-    const auto activated = Clock::now();
+    sample.activated = Now();
     control.TearDown();
-    return {Milliseconds(start, activated), Milliseconds(activated, Clock::now())};
+    sample.done = Now();
+    return sample;
 }
 
-std::string ReadStreamText(IStorage* storage, const wchar_t* name) {
+std::string ReadStreamText(IStorage* storage, const wchar_t* name, DWORD mode = STGM_READ | STGM_SHARE_EXCLUSIVE) {
     ComPtr<IStream> stream;
-    if (FAILED(storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream))) return {};
+    if (FAILED(storage->OpenStream(name, nullptr, mode, 0, &stream))) return {};
     char buffer[propfile::kValueReadLimit];
     ULONG read = 0;
     stream->Read(buffer, sizeof buffer, &read);
@@ -175,31 +236,60 @@ std::string ReadStreamText(IStorage* storage, const wchar_t* name) {
 
 std::wstring Wide(const char* text) { return std::wstring(text, text + std::strlen(text)); }
 
+// How the essential road opens the property file: its storages, its
+// streams, and whether it commits each storage as it leaves it.
+struct StorageModes {
+    DWORD root, retry, storage, stream;
+    bool commit;
+};
+constexpr StorageModes kDirectReadOnly = {STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_DIRECT, 0,
+                                          STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_DIRECT,
+                                          STGM_READ | STGM_SHARE_EXCLUSIVE, false};
+constexpr StorageModes kPluginModes = {STGM_TRANSACTED | STGM_SHARE_EXCLUSIVE | STGM_READWRITE,
+                                       STGM_TRANSACTED | STGM_SHARE_EXCLUSIVE | STGM_READ,
+                                       STGM_TRANSACTED | STGM_SHARE_EXCLUSIVE | STGM_READWRITE,
+                                       STGM_SHARE_EXCLUSIVE | STGM_READWRITE, true};
+
+void Leave(ComPtr<IStorage>& storage, const StorageModes& modes) {
+    if (storage && modes.commit) storage->Commit(STGC_ONLYIFCURRENT);
+    storage.Reset();
+}
+
 // The essential work of the road, done directly.
-Sample EssentialCycle(const Subject& subject, HWND parent) {
-    const auto start = Clock::now();
-    const DWORD mode = STGM_READ | STGM_SHARE_EXCLUSIVE | STGM_DIRECT;
+Sample EssentialCycle(const Subject& subject, HWND parent, const StorageModes& modes) {
+    Sample sample;
+    sample.start = Now();
     ComPtr<IStorage> root, header, section;
     ComPtr<IStream> contents;
     CLSID clsid{};
     std::string version;
-    if (SUCCEEDED(::StgOpenStorage(Wide(subject.propertyFile.c_str()).c_str(), nullptr, mode, nullptr, 0,
-                                   &root))) {
-        ReadStreamText(root.Get(), Wide(propfile::kBrowserVersionStream).c_str());
-        if (SUCCEEDED(root->OpenStorage(Wide(propfile::kHeaderSection).c_str(), nullptr, mode, nullptr, 0,
-                                        &header))) {
+    const std::wstring path = Wide(subject.propertyFile.c_str());
+    HRESULT opened = ::StgOpenStorage(path.c_str(), nullptr, modes.root, nullptr, 0, &root);
+    if (opened != S_OK && modes.retry != 0) {
+        root.Reset();
+        opened = ::StgOpenStorage(path.c_str(), nullptr, modes.retry, nullptr, 0, &root);
+    }
+    sample.Mark("[opened]");
+    if (opened == S_OK) {
+        ReadStreamText(root.Get(), Wide(propfile::kBrowserVersionStream).c_str(), modes.stream);
+        if (SUCCEEDED(root->OpenStorage(Wide(propfile::kHeaderSection).c_str(), nullptr, modes.storage,
+                                        nullptr, 0, &header))) {
             for (const propfile::HeaderField& field : propfile::kHeaderFields) {
-                const std::string value = ReadStreamText(header.Get(), Wide(field.key).c_str());
+                const std::string value = ReadStreamText(header.Get(), Wide(field.key).c_str(), modes.stream);
                 if (std::strcmp(field.key, "Product Version") == 0) version = value.c_str();
             }
+            sample.Mark("[header-read]");
+            Leave(header, modes);
+            sample.Mark("[header-left]");
         }
-        if (SUCCEEDED(root->OpenStorage(Wide(propfile::kObjectPropertySection).c_str(), nullptr, mode,
-                                        nullptr, 0, &section))) {
+        if (SUCCEEDED(root->OpenStorage(Wide(propfile::kObjectPropertySection).c_str(), nullptr,
+                                        modes.storage, nullptr, 0, &section))) {
             ::ReadClassStg(section.Get(), &clsid);
-            section->OpenStream(Wide(propfile::kContentsStream).c_str(), nullptr,
-                                STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &contents);
+            section->OpenStream(Wide(propfile::kContentsStream).c_str(), nullptr, modes.stream, 0,
+                                &contents);
         }
     }
+    sample.Mark("[section-open]");
     wchar_t keyName[64] = L"CLSID\\";
     ::StringFromGUID2(clsid, keyName + 6, 40);
     HKEY classKey = nullptr;
@@ -227,70 +317,111 @@ Sample EssentialCycle(const Subject& subject, HWND parent) {
             }
         }
     }
+    sample.Mark("[looked-up]");
     FloorControl control(parent);
     control.Activate(clsid, contents.Get());
+    sample.Mark("[created]");
     contents.Reset();
-    section.Reset();
-    header.Reset();
-    root.Reset();
-    const auto activated = Clock::now();
+    Leave(section, modes);
+    sample.Mark("[section-left]");
+    Leave(root, modes);
+    sample.activated = Now();
     control.TearDown();
-    return {Milliseconds(start, activated), Milliseconds(activated, Clock::now())};
+    sample.done = Now();
+    return sample;
 }
 
+// The page leaves after each cycle, outside the timed part, so that no
+// instance windows pile up in the browser.
 Sample PluginCycle(const Subject& subject, nphost::Browser& browser) {
     nphost::Instance& instance = browser.NewInstance(400, 300);
     instance.New({{"width", std::to_string(kWidth)}, {"height", std::to_string(kHeight)}});
     instance.SetWindow();
-    const auto start = Clock::now();
+    Sample sample;
+    sample.start = Now();
     instance.Deliver("http://host/bench/control.opf", subject.propertyFile);
-    const auto activated = Clock::now();
+    sample.activated = Now();
     instance.SetWindow(nullptr);
     instance.Destroy();
-    const auto done = Clock::now();
+    sample.done = Now();
+    browser.ClosePage();
     browser.ClearLog();
-    return {Milliseconds(start, activated), Milliseconds(activated, done)};
+    return sample;
 }
 
+constexpr int kRoads = 4;
+constexpr const char* kRoadNames[kRoads] = {"floor", "essential", "modes", "plug-in"};
+
 struct Results {
-    Figures floor, essential, plugin;
+    Figures roads[kRoads];
+    const Figures& floor() const { return roads[0]; }
+    const Figures& essential() const { return roads[1]; }
+    const Figures& modes() const { return roads[2]; }
+    const Figures& plugin() const { return roads[3]; }
 };
 
-Results Measure(const Subject& subject, HWND parent, nphost::Browser& browser) {
-    const std::function<Sample()> roads[] = {
+Results Measure(const Subject& subject, HWND parent, nphost::Browser& browser, const std::wstring& logDll) {
+    const std::function<Sample()> roads[kRoads] = {
         [&] { return FloorCycle(subject, parent); },
-        [&] { return EssentialCycle(subject, parent); },
+        [&] { return EssentialCycle(subject, parent, kDirectReadOnly); },
+        [&] { return EssentialCycle(subject, parent, kPluginModes); },
         [&] { return PluginCycle(subject, browser); },
     };
     Results results;
-    Figures* figures[] = {&results.floor, &results.essential, &results.plugin};
     for (int cycle = 0; cycle < kWarmUp + kCycles; ++cycle) {
-        for (int step = 0; step < 3; ++step) {
-            const int road = (cycle + step) % 3;
+        for (int step = 0; step < kRoads; ++step) {
+            const int road = (cycle + step) % kRoads;
+            test_controls::ClearControlLog(logDll);
             const Sample sample = roads[road]();
             Drain();
-            if (cycle >= kWarmUp) figures[road]->Add(sample);
+            if (cycle >= kWarmUp) {
+                results.roads[road].Add(sample, LapsOf(sample, test_controls::ReadTimedControlLog(logDll)));
+            }
         }
     }
     return results;
 }
 
 void Print(const char* what, const std::vector<double>& values) {
-    std::printf("  %-22s median %8.3f   p90 %8.3f\n", what, Percentile(values, 0.5), Percentile(values, 0.9));
+    std::printf("  %-26s median %8.3f   p90 %8.3f\n", what, Percentile(values, 0.5), Percentile(values, 0.9));
+}
+
+// The median of each lap over the cycles whose calls came in the order of the
+// first cycle's.
+void PrintLaps(const char* road, const Figures& figures) {
+    if (figures.laps.empty()) return;
+    const std::vector<Lap>& first = figures.laps.front();
+    std::string line;
+    for (size_t i = 0; i < first.size(); ++i) {
+        std::vector<double> values;
+        for (const std::vector<Lap>& laps : figures.laps) {
+            if (laps.size() == first.size() && laps[i].call == first[i].call) values.push_back(laps[i].milliseconds);
+        }
+        char lap[96];
+        std::snprintf(lap, sizeof lap, " %s %.3f", first[i].call.c_str(), Percentile(values, 0.5));
+        line += lap;
+    }
+    std::printf("  laps %-8s%s\n", road, line.c_str());
 }
 
 void Report(const Subject& subject, const char* classes, const Results& r) {
     std::printf("%s, %s (%d cycles after %d warm-up, ms):\n", subject.name.c_str(), classes, kCycles, kWarmUp);
-    Print("floor activation", r.floor.activation);
-    Print("floor teardown", r.floor.teardown);
-    Print("essential activation", r.essential.activation);
-    Print("plug-in activation", r.plugin.activation);
-    Print("plug-in teardown", r.plugin.teardown);
-    const double plugin = Percentile(r.plugin.activation, 0.5);
-    std::printf("  ratios: activation plug-in/essential %.2f, plug-in/floor %.2f; "
-                "teardown plug-in/floor %.2f\n",
-                plugin / Percentile(r.essential.activation, 0.5), plugin / Percentile(r.floor.activation, 0.5),
-                Percentile(r.plugin.teardown, 0.5) / Percentile(r.floor.teardown, 0.5));
+    Print("floor activation", r.floor().activation);
+    Print("floor teardown", r.floor().teardown);
+    Print("essential activation", r.essential().activation);
+    Print("essential (modes) activation", r.modes().activation);
+    Print("plug-in activation", r.plugin().activation);
+    Print("plug-in teardown", r.plugin().teardown);
+    const double plugin = Percentile(r.plugin().activation, 0.5);
+    const double modes = Percentile(r.modes().activation, 0.5);
+    std::printf("  ratios: activation plug-in/modes %.2f (target 1.30), plug-in/essential %.2f, "
+                "modes/essential %.2f, plug-in/floor %.2f;\n"
+                "          teardown plug-in/floor %.2f (target 1.10)\n",
+                plugin / modes, plugin / Percentile(r.essential().activation, 0.5),
+                modes / Percentile(r.essential().activation, 0.5), plugin / Percentile(r.floor().activation, 0.5),
+                Percentile(r.plugin().teardown, 0.5) / Percentile(r.floor().teardown, 0.5));
+    std::printf("  laps (median ms since the previous mark, up to the call the control received):\n");
+    for (int road = 0; road < kRoads; ++road) PrintLaps(kRoadNames[road], r.roads[road]);
 }
 
 void PrintFileSize(const char* what, const char* path) {
@@ -368,9 +499,9 @@ void ReportSteps(const Subject& subject) {
     for (const auto& [name, step] : steps) {
         std::vector<double> times;
         for (int cycle = 0; cycle < kWarmUp + kCycles; ++cycle) {
-            const auto start = Clock::now();
+            const double start = Now();
             step();
-            if (cycle >= kWarmUp) times.push_back(Milliseconds(start, Clock::now()));
+            if (cycle >= kWarmUp) times.push_back(Now() - start);
         }
         Print(name, times);
     }
@@ -389,7 +520,7 @@ private:
 
 int Run() {
     PrintFileSize("shipped 32-bit DLL", NPTRV_SHIPPED_DLL);
-    PrintFileSize("benchmarked 64-bit DLL", NPTRV_BENCH_DLL);
+    PrintFileSize(sizeof(void*) == 4 ? "benchmarked 32-bit DLL" : "benchmarked 64-bit DLL", NPTRV_BENCH_DLL);
 
     const auto& control = test_controls::Info(test_controls::Variant::basic);
     test_controls::ScopedControlRegistration registration(control.dllPath);
@@ -431,7 +562,9 @@ int Run() {
         }
         const std::string classes = extra == 0 ? "no extra classes"
                                                : std::to_string(extra) + " extra classes under " + where;
-        for (const Subject& subject : subjects) Report(subject, classes.c_str(), Measure(subject, parent, browser));
+        for (const Subject& subject : subjects) {
+            Report(subject, classes.c_str(), Measure(subject, parent, browser, control.dllPath));
+        }
         ReportSteps(subjects.front());
     }
     ::DestroyWindow(parent);

@@ -21,6 +21,11 @@ std::vector<std::string>& LogLines() {
     static std::vector<std::string> lines;
     return lines;
 }
+// When each line was written (QueryPerformanceCounter), for the benchmarks.
+std::vector<long long>& LogTimes() {
+    static std::vector<long long> times;
+    return times;
+}
 
 // True when the process asked for the log on its standard output.
 bool EchoWanted() {
@@ -66,9 +71,12 @@ int NextSerial() { return ++lastSerial; }
 void Log(int serial, std::string_view call, std::string_view args) {
     std::string line = std::to_string(serial) + " " + std::string(call);
     if (!args.empty()) line += " " + std::string(args);
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
     std::lock_guard lock(logMutex);
     Echo(line);
     LogLines().push_back(std::move(line));
+    LogTimes().push_back(now.QuadPart);
 }
 
 void EchoModuleCall(std::string_view call, std::string_view args) {
@@ -107,4 +115,12 @@ extern "C" int __stdcall TestControlReadLog(char* buffer, int size) {
 extern "C" void __stdcall TestControlClearLog() {
     std::lock_guard lock(test_control::logMutex);
     test_control::LogLines().clear();
+    test_control::LogTimes().clear();
+}
+
+extern "C" int __stdcall TestControlReadLogTimes(long long* times, int count) {
+    std::lock_guard lock(test_control::logMutex);
+    const auto& kept = test_control::LogTimes();
+    for (int i = 0; times && i < count && i < int(kept.size()); ++i) times[i] = kept[size_t(i)];
+    return int(kept.size());
 }

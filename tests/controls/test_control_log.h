@@ -50,4 +50,7 @@ extern "C" {
 int __stdcall TestControlReadLog(char* buffer, int size);
 // Forgets every line written so far (the serials keep counting).
 void __stdcall TestControlClearLog();
+// Copies when each kept line was written (QueryPerformanceCounter ticks), at
+// most `count` of them; returns the number of lines kept.
+int __stdcall TestControlReadLogTimes(long long* times, int count);
 }

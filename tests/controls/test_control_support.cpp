@@ -29,6 +29,23 @@ std::vector<std::string> ReadControlLog(const std::wstring& dllPath) {
     return lines;
 }
 
+std::vector<TimedLine> ReadTimedControlLog(const std::wstring& dllPath) {
+    using ReadTimesFunction = int(__stdcall*)(long long*, int);
+    const std::vector<std::string> lines = ReadControlLog(dllPath);
+    fw::UniqueModule module(::LoadLibraryW(dllPath.c_str()));
+    auto read = module ? Export<ReadTimesFunction>(module.get(), "TestControlReadLogTimes") : nullptr;
+    if (!read) return {};
+    std::vector<long long> times(lines.size());
+    if (read(times.data(), int(times.size())) != int(times.size())) return {};
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    std::vector<TimedLine> timed;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        timed.push_back({double(times[i]) * 1000.0 / double(frequency.QuadPart), lines[i]});
+    }
+    return timed;
+}
+
 void ClearControlLog(const std::wstring& dllPath) {
     fw::UniqueModule module(::LoadLibraryW(dllPath.c_str()));
     if (!module) return;

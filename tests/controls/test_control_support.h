@@ -17,6 +17,13 @@ namespace test_controls {
 // read; an empty vector when the DLL cannot be loaded.
 std::vector<std::string> ReadControlLog(const std::wstring& dllPath);
 void ClearControlLog(const std::wstring& dllPath);
+// The log's lines with when each was written, in milliseconds of
+// QueryPerformanceCounter (the benchmarks' laps).
+struct TimedLine {
+    double milliseconds;
+    std::string line;
+};
+std::vector<TimedLine> ReadTimedControlLog(const std::wstring& dllPath);
 
 // Registers a control DLL through its DllRegisterServer for the lifetime of
 // the object and unregisters it when it goes (also after a failed

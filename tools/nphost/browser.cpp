@@ -169,6 +169,13 @@ Browser::Browser(PluginModule& module) : module_(module) {
     pluginFuncs_.size = sizeof pluginFuncs_;
 }
 
+void Browser::ClosePage() {
+    for (const auto& instance : instances_) {
+        if (instance->alive()) instance->Destroy();
+    }
+    instances_.clear();
+}
+
 Browser::~Browser() {
     instances_.clear();
     if (initialized_) Shutdown();

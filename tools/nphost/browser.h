@@ -96,6 +96,10 @@ public:
     // The same, placed at (x, y) of the page window's client area.
     Instance& NewInstanceAt(int x, int y, int width, int height);
 
+    // Leaving the page: destroys the instances still alive and removes every
+    // instance with its window (the plug-in stays initialised).
+    void ClosePage();
+
     // The top-level window that holds the instances' windows.
     HWND pageWindow() const { return page_; }
     // Sizes the page window so that its client area is width x height.
