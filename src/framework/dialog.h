@@ -53,10 +53,14 @@ protected:
     virtual void OnOK();
     // Ends the dialog with IDCANCEL.
     virtual void OnCancel();
+    // The dialog procedure's answer to one message: WM_INITDIALOG, the
+    // commands IDOK and IDCANCEL and WM_NCDESTROY are handled here, the rest
+    // left to the dialog manager (FALSE). Overrides call it for what they do
+    // not answer themselves.
+    virtual INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     HWND ChooseOwner() const;
 
     UINT templateId_;

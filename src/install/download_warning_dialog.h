@@ -1,11 +1,12 @@
 // The warning shown before a missing control is downloaded: who made the
-// control and where its file would come from. Yes is IDOK (1); No, Escape and
-// the close box are IDCANCEL (2); -1 when the dialog cannot be created.
+// control and where its file would come from. Yes is IDOK (1); No, Enter,
+// Escape and the close box are IDCANCEL (2); -1 when the dialog cannot be
+// created. Yes answers only after the delay of every consent dialog.
 #pragma once
 
 #include <string>
 
-#include "framework/dialog.h"
+#include "install/consent_dialog.h"
 
 namespace install {
 
@@ -19,7 +20,7 @@ struct ControlDescription {
     std::string legalTrademarks;
 };
 
-class DownloadWarningDialog : public fw::CDialog {
+class DownloadWarningDialog : public ConsentDialog {
 public:
     explicit DownloadWarningDialog(fw::CWnd* parent = nullptr);
     ~DownloadWarningDialog() override;

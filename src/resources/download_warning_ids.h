@@ -1,8 +1,10 @@
-/* Resource identifiers of the download warning: shared by the resource
-   script and the code that shows the dialog. */
+/* Resource identifiers of the download warning and of the warning about the
+   control file's publisher: shared by the resource script and the code that
+   shows the dialogs. */
 #pragma once
 
 #define IDD_DOWNLOAD_WARNING 133
+#define IDD_PUBLISHER_WARNING 134
 #define IDI_TRAFFIC_LIGHT 140
 
 #define IDC_PRODUCT_NAME 1022
@@ -12,3 +14,4 @@
 #define IDC_LEGAL_COPYRIGHT 1026
 #define IDC_LEGAL_TRADEMARKS 1027
 #define IDC_SITE 1028
+#define IDC_PUBLISHER_PROBLEM 1029

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/dialog.h"
+#include "install/address_elision.h"
 #include "install_fixture.h"
 #include "plugin/control_window.h"
 #include "resources/download_warning_ids.h"
@@ -32,22 +33,30 @@ Headers With(Headers headers, const std::string& filenameUrl) {
     return headers;
 }
 
+// The address box keeps the scheme and the host whole: only the middle of
+// the rest gives way when the address is wider than the box.
 TEST_F(DownloadOffer, ShowsTheHeaderValuesAndTheAddressItWouldFetch) {
-    // Far wider than its box, within the 256 bytes a header value holds.
-    const std::string longUrl = "http://host/" + std::string(200, 'd') + "/clock.oc_";
+    const std::string longPath = "/" + std::string(200, 'd') + "/clock.oc_";
+    const std::string lookalike = "http://good.example.com.evil.test";
+    const std::string longHost = "http://" + std::string(90, 'h') + ".example";
     const struct {
         Headers headers;
         std::string filenameUrl;
-        Strings shown;  // boxes 1022 to 1028
+        Strings shown;  // boxes 1022 to 1027
+        std::string site;     // what the address box shows, or starts with when elided
+        bool elided = false;  // then it also ends with the file's name, as far as it fits
     } cases[] = {
         {kAllHeaders, "clock.oc_",
-         {"Clock", "Example Works", "A clock", "1, 0, 0, 2", "(c) Example", "Clock(tm)",
-          "http://host/pages/clock.oc_"}},
+         {"Clock", "Example Works", "A clock", "1, 0, 0, 2", "(c) Example", "Clock(tm)"},
+         "http://host/pages/clock.oc_"},
         {kAllHeaders, "../bin/clock.oc_",
-         {"Clock", "Example Works", "A clock", "1, 0, 0, 2", "(c) Example", "Clock(tm)",
-          "http://host/bin/clock.oc_"}},
-        {{}, "http://other/x/clock.oc_", {"", "", "", "", "", "", "http://other/x/clock.oc_"}},
-        {{}, longUrl, {"", "", "", "", "", "", longUrl}},  // shown whole, never cut
+         {"Clock", "Example Works", "A clock", "1, 0, 0, 2", "(c) Example", "Clock(tm)"},
+         "http://host/bin/clock.oc_"},
+        {{}, "http://other/x/clock.oc_", {"", "", "", "", "", ""}, "http://other/x/clock.oc_"},
+        {{}, "http://host" + longPath, {"", "", "", "", "", ""}, "http://host/d", true},
+        {{}, lookalike + longPath, {"", "", "", "", "", ""}, lookalike + "/", true},
+        // A host wider than the box: whole, on more lines, and only then the ellipsis.
+        {{}, longHost + longPath, {"", "", "", "", "", ""}, longHost + "\xE2\x80\xA6"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.filenameUrl);
@@ -55,20 +64,31 @@ TEST_F(DownloadOffer, ShowsTheHeaderValuesAndTheAddressItWouldFetch) {
         OpenPage(With(c.headers, c.filenameUrl));
         ASSERT_EQ(1, responder->timesShown);
         Strings shown;
-        for (int id = IDC_PRODUCT_NAME; id <= IDC_SITE; ++id) shown.push_back(responder->boxes[id]);
+        for (int id = IDC_PRODUCT_NAME; id < IDC_SITE; ++id) shown.push_back(responder->boxes[id]);
         EXPECT_EQ(c.shown, shown);
+        const std::string& site = responder->boxes[IDC_SITE];
+        if (c.elided) {
+            EXPECT_TRUE(site.starts_with(c.site) && site.ends_with("oc_")) << site;
+            EXPECT_NE(std::string::npos, site.find("\xE2\x80\xA6")) << site;  // the ellipsis
+        } else {
+            EXPECT_EQ(c.site, site);
+        }
         EXPECT_TRUE(responder->iconShown);
+        EXPECT_EQ(Strings{}, responder->cutTexts);
     }
     EXPECT_EQ(Strings{}, browser.requestedUrls());
 }
 
+// Enter and Space at once answer No: No is the default and has the focus,
+// and Yes waits until the dialog has been up for a moment.
 TEST_F(DownloadOffer, OnlyYesFetchesTheAddressShown) {
     const struct {
         UserAnswer answer;
         Strings fetched;
     } cases[] = {
         {UserAnswer::Yes, {"http://host/pages/clock.oc_"}},
-        {UserAnswer::Enter, {"http://host/pages/clock.oc_"}},
+        {UserAnswer::Enter, {}},
+        {UserAnswer::Space, {}},
         {UserAnswer::No, {}},
         {UserAnswer::Escape, {}},
         {UserAnswer::CloseBox, {}},
@@ -81,6 +101,10 @@ TEST_F(DownloadOffer, OnlyYesFetchesTheAddressShown) {
         EXPECT_EQ(1, responder->timesShown);
         const Strings& all = browser.requestedUrls();
         EXPECT_EQ(c.fetched, Strings(all.begin() + static_cast<std::ptrdiff_t>(before), all.end()));
+        if (c.answer == UserAnswer::Yes) {
+            ASSERT_TRUE(responder->yesEnabledAfterMs);
+            EXPECT_GE(*responder->yesEnabledAfterMs, 900u);
+        }
     }
 }
 
@@ -117,6 +141,28 @@ TEST_F(DownloadOffer, TeardownWhileTheWarningIsUpDropsTheAnswer) {
         EXPECT_EQ(nullptr, WindowOf(page));
     }
     EXPECT_EQ(Strings{}, browser.requestedUrls());
+}
+
+// One pixel a character: the kept part and both ends of the rest are seen.
+TEST(AddressElision, KeepsTheSchemeAndHostWholeAndElidesTheMiddleOfTheRest) {
+    const struct {
+        std::wstring address;
+        int room;
+        std::wstring shown;
+    } cases[] = {
+        {L"http://host/a/b/clock.oc_", 25, L"http://host/a/b/clock.oc_"},
+        {L"http://host/abcdefgh/clock.oc_", 25, L"http://host/abcde\x2026ock.oc_"},
+        {L"http://good.example.com.evil.test/abc", 20, L"http://good.example.com.evil.test\x2026"},
+        {L"http://good.example.com@evil.test/a/clock", 36, L"http://good.example.com@evil.test/\x2026k"},
+        {L"http://host:8080?query=long", 20, L"http://host:8080?\x2026ng"},
+        {L"file:///C:/controls/clock.oc_", 16, L"file:///C:/\x2026.oc_"},
+        {L"relative/path/clock.oc_", 10, L"rela\x2026k.oc_"},
+    };
+    const auto width = [](std::wstring_view text) { return static_cast<int>(text.size()); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.address.begin(), c.address.end()));
+        EXPECT_EQ(c.shown, install::ElideAddress(c.address, c.room, width));
+    }
 }
 
 TEST(WarningDialog, ATemplateThatCannotBeLoadedGivesMinusOne) {

@@ -52,14 +52,23 @@ BOOL CALLBACK WarningAnswerer::OnWindow(HWND window, LPARAM self) {
     return TRUE;
 }
 
+// Seen first: captured as shown. Yes is pressed once the dialog enables it
+// (it holds Yes back for a moment), No at once.
 void WarningAnswerer::Handle(HWND dialog) {
-    if (dialog == lastHandled_) return;  // already handled; it is closing or the person answers
+    if (dialog == lastHandled_) return;  // already answered; it is closing or the person answers
     const int id = answer_ == WarningAnswer::Yes ? IDOK : IDCANCEL;
     HWND button = ::GetDlgItem(dialog, id);
     if (answer_ && !button) return;
+    if (dialog != lastCaptured_) {
+        lastCaptured_ = dialog;
+        Capture(dialog);
+    }
+    if (!answer_) {
+        lastHandled_ = dialog;
+        return;
+    }
+    if (!::IsWindowEnabled(button)) return;  // looked at again on the next tick
     lastHandled_ = dialog;
-    Capture(dialog);
-    if (!answer_) return;
     ++answered_;
     if (report_) report_(std::string("dialog WARNING answered ") + (id == IDOK ? "yes" : "no"));
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));

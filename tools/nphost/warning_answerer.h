@@ -4,8 +4,8 @@
 // inside a plug-in call, so the answerer looks for it from a thread timer,
 // which that loop dispatches. Once per dialog it reports what the dialog
 // shows (read back from its windows), writes its image when asked to, then
-// presses Yes (button IDOK) or No (IDCANCEL) by posting the button's click,
-// or leaves the answer to the person.
+// presses Yes (button IDOK, once the dialog has enabled it) or No (IDCANCEL)
+// by posting the button's click, or leaves the answer to the person.
 #pragma once
 
 #include <functional>
@@ -44,6 +44,7 @@ private:
     std::string pngPath_;
     UINT_PTR timer_ = 0;
     HWND lastHandled_ = nullptr;
+    HWND lastCaptured_ = nullptr;
     int answered_ = 0;
     bool captureFailed_ = false;
 };
