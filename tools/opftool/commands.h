@@ -29,6 +29,7 @@ int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCompress(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCreate(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunDump(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err);
 
 // The whole program: `args` are the words after the program's name.
 int RunOpftool(const Arguments& args, std::ostream& out, std::ostream& err);

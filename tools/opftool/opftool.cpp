@@ -12,6 +12,8 @@ constexpr Command kCommands[] = {
     {"capture", "write a property file for an installed control from its own state", RunCapture},
     {"dump", "print what the plug-in reads from an object property file", RunDump},
     {"compress", "write a control file in the LZ-compressed (SZDD) format", RunCompress},
+    {"verify", "print a control file's signature state and publisher as the plug-in judges it",
+     RunVerify},
 };
 
 void PrintUsage(std::ostream& stream) {
