@@ -18,7 +18,8 @@ constexpr Command kCommands[] = {
 
 void PrintUsage(std::ostream& stream) {
     stream << "usage: opftool COMMAND [ARGUMENTS]\n"
-              "       opftool COMMAND --help\n\ncommands:\n";
+              "       opftool COMMAND --help\n"
+              "       opftool --version\n\ncommands:\n";
     for (const Command& command : kCommands) {
         stream << "  " << command.name << "\t" << command.summary << "\n";
     }
@@ -34,6 +35,10 @@ int RunOpftool(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintUsage(out);
+        return kExitOk;
+    }
+    if (args[0] == "--version") {
+        out << "opftool " NPTRV_VERSION "\n";
         return kExitOk;
     }
     for (const Command& command : kCommands) {
