@@ -93,12 +93,15 @@ TEST(PluginFinderTest, FindsTheRegisteredPlugInBeforeTheDirectories) {
     const std::string kernel = SystemDll("kernel32.dll");
     const std::string suffix = std::to_string(::GetCurrentProcessId());
     {
-        // Entries without a path, naming a missing file or a DLL of other
-        // types are passed over.
+        // Entries without a path, naming a missing file, a DLL of other types
+        // or the plug-in built for another machine are passed over.
         ScratchKey plugins("Software\\nphost-finder-" + suffix);
         plugins.Register("a-no-path", nullptr);
         plugins.Register("b-other-dll", kernel.c_str());
         plugins.Register("c-missing", "C:\\missing\\npmissing.dll");
+#if defined(_WIN64)
+        plugins.Register("c-other-machine", NPTRV_SHIPPED_DLL);  // the 32-bit build
+#endif
         EXPECT_FALSE(nphost::FindPluginUnder(plugins.get(), nphost::kPropertyFileMimeType));
         plugins.Register("d-plugin", NPTRV_DLL);
         const auto found = nphost::FindPluginUnder(plugins.get(), nphost::kPropertyFileMimeType);

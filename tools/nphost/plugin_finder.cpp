@@ -25,7 +25,42 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// The machine a PE file was built for (IMAGE_FILE_MACHINE_...), from its
+// headers; 0 when the file is missing or no PE file.
+WORD MachineOf(const std::string& path) {
+    const UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return 0;
+    auto readAt = [&](LONG offset, void* into, DWORD size) {
+        DWORD read = 0;
+        return ::SetFilePointer(file.get(), offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+               ::ReadFile(file.get(), into, size, &read, nullptr) && read == size;
+    };
+    IMAGE_DOS_HEADER dos = {};
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header = {};
+    if (!readAt(0, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0 ||
+        !readAt(dos.e_lfanew, &signature, sizeof signature) || signature != IMAGE_NT_SIGNATURE ||
+        !readAt(dos.e_lfanew + static_cast<LONG>(sizeof signature), &header, sizeof header)) {
+        return 0;
+    }
+    return header.Machine;
+}
+
+// Whether this program can load the DLL: as browsers do, a plug-in built for
+// another machine (a 32-bit DLL in a 64-bit browser, where the user's
+// MozillaPlugins key lists both builds) is passed over.
+bool LoadableHere(const std::string& dllPath) {
+#if defined(_WIN64)
+    constexpr WORD kThisMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+    constexpr WORD kThisMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+    return MachineOf(dllPath) == kThisMachine;
+}
+
 bool Serves(const std::string& dllPath, const std::string& mimeType) {
+    if (!LoadableHere(dllPath)) return false;
     for (const std::string& type : MimeTypesOf(dllPath)) {
         if (EqualNoCase(type, mimeType)) return true;
     }

@@ -20,7 +20,8 @@ inline constexpr char kPropertyFileMimeType[] = "application/x-object-property-f
 std::vector<std::string> MimeTypesOf(const std::string& dllPath);
 
 // The first DLL (by name) in `directory` that serves `mimeType` (compared
-// without regard to case); nothing if none does or the directory is missing.
+// without regard to case) and is built for this program's machine; nothing if
+// none does or the directory is missing.
 std::optional<std::string> FindPluginIn(const std::string& directory, const std::string& mimeType);
 
 // The key under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE where plug-ins are
@@ -34,8 +35,8 @@ struct FoundPlugin {
 };
 
 // The first DLL (by subkey name) registered under `plugins` that serves
-// `mimeType`, with its subkey's name; subkeys without a "Path" or whose DLL
-// serves other types are passed over.
+// `mimeType`, with its subkey's name; subkeys without a "Path", whose DLL
+// serves other types or is built for another machine are passed over.
 std::optional<FoundPlugin> FindPluginUnder(HKEY plugins, const std::string& mimeType);
 
 // The plug-in for `mimeType` as browsers find it: registered under the
