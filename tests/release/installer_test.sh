@@ -10,7 +10,8 @@
 #   3. nphost, given no plug-in path, finds the installed plug-in through the
 #      registry and walks the demo road with it (in a copy of the prefix, so
 #      the demo control it installs does not stay);
-#   4. a higher version installs over it: one product, one copy of the files;
+#   4. a rebuilt package of the same version stays the same product; a
+#      higher version installs over it: one product, one copy of the files;
 #   5. the older (released) package refuses to install over the higher one;
 #   6. uninstall (msiexec /x) leaves the prefix's files and registry as they
 #      were before the install.
@@ -58,8 +59,11 @@ for scope in perMachine perUser; do
         run msiexec /x "$(winpath "$work/primer-$scope.msi")" /qn >/dev/null 2>&1 ||
         { echo "FAIL: the primer package ($scope) did not install and uninstall" >&2; exit 1; }
 done
-"$source_dir/packaging/make-packages" "$higher" "$dist/nptrv32.dll" "$dist/nptrv32-x64.dll" "$work/higher" >/dev/null ||
-    { echo "FAIL: cannot build the higher version's packages" >&2; exit 1; }
+for made in "$higher higher" "$version rebuilt"; do
+    read -r packaged folder <<<"$made"
+    "$source_dir/packaging/make-packages" "$packaged" "$dist/nptrv32.dll" "$dist/nptrv32-x64.dll" "$work/$folder" >/dev/null ||
+        { echo "FAIL: cannot build the packages of $packaged" >&2; exit 1; }
+done
 
 # The prefix's files (with sizes) and registry, one line per value, each
 # with its key, sorted: "[KEY]" for a key, "[KEY]NAME=DATA" for a value. Left
@@ -86,7 +90,7 @@ snapshot() {  # OUT_DIR
 }
 
 # msiexec /i or /x with a verbose log; keeps the log in WORK_DIR/logs when
-# the outcome is not the expected one (0 or "fails").
+# the outcome is not the expected one (0, "fails" or "any").
 msi() {  # expect(0|fails) name action package
     local expect=$1 name=$2 action=$3 package=$4 status
     local log=$work/$name.log
@@ -98,7 +102,7 @@ msi() {  # expect(0|fails) name action package
         grep -a -E "Return value 3|Error|error" "$log" 2>/dev/null | tail -n 5 >&2
         return 1
     fi
-    [ "$expect" = 0 ] && rm -f "$log"
+    [ "$expect" = fails ] || rm -f "$log"
     return 0
 }
 
@@ -108,19 +112,21 @@ reg_value() {  # VIEW KEY NAME
         sed -n "s/^    $3    REG_[A-Z_]*    //p"
 }
 
-# Products registered under a display name, as "name version", one per line.
+# Products registered under a display name, as "name version", one line per
+# product (by its product code, whichever registry view shows it).
 products() {  # DISPLAY_NAME
     local key view
     for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
                'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'; do
         for view in 64 32; do
             run reg query "$key" /s /reg:$view 2>/dev/null | tr -d '\r' | awk -v name="$1" '
-                /^HKEY/ { if (found) print name " " version; found = 0; version = "" }
+                function flush() { if (found) print code " " name " " version; found = 0; version = "" }
+                /^HKEY/ { flush(); code = $0; sub(/.*\\/, "", code) }
                 $1 == "DisplayName" { sub(/^ *DisplayName +REG_SZ +/, ""); found = ($0 == name) }
                 $1 == "DisplayVersion" { version = $3 }
-                END { if (found) print name " " version }'
+                END { flush() }'
         done
-    done | sort -u
+    done | sort -u | cut -d' ' -f2-
 }
 
 plugins='SOFTWARE\MozillaPlugins\@nptrv32.project/nptrv32'
@@ -153,6 +159,9 @@ package_cycle() {
         [ "$data" = "$expected" ] || fail "$kind: $key\\$value in the $view-bit view is \"$data\", not \"$expected\""
     done <<<"$keys"
     [ "$(products "$name")" = "$name $version" ] || fail "$kind: registered products: $(products "$name")"
+    # A rebuilt package of the same version is the same product: not a second one.
+    msi any "rebuilt-$kind" /i "$work/rebuilt/nptrv32-$version-$kind.msi"
+    [ "$(products "$name")" = "$name $version" ] || fail "$kind: after the rebuilt package: $(products "$name")"
 
     # The demo road with the installed plug-in, found through the registry.
     local road=$work/road-$kind
