@@ -22,11 +22,12 @@ void COleControlContainer::Disconnect() {
 }
 
 BOOL COleControlContainer::CreateControl(CWnd* wndCtrl, REFCLSID clsid, DWORD style,
-                                         const RECT& rect, UINT id, COleStreamFile* persist) {
+                                         const RECT& rect, UINT id, COleStreamFile* persist,
+                                         const StateGate& mayLoad) {
     if (!m_pWnd || !wndCtrl || wndCtrl->m_hWnd || wndCtrl->m_pCtrlSite) return FALSE;
     auto* site = new COleControlSite(this);
     sites_.push_back(site);
-    if (SUCCEEDED(site->CreateOrLoad(clsid, wndCtrl, rect, style, id, persist))) return TRUE;
+    if (SUCCEEDED(site->CreateOrLoad(clsid, wndCtrl, rect, style, id, persist, mayLoad))) return TRUE;
     site->DestroyControl();
     return FALSE;
 }

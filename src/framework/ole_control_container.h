@@ -11,6 +11,7 @@
 #include <oleidl.h>
 
 #include "framework/cmd_target.h"
+#include "framework/state_gate.h"
 
 namespace fw {
 
@@ -48,7 +49,7 @@ public:
     // COleControlSite::CreateOrLoad) and wraps it in `wndCtrl`. On failure
     // the site is gone again and `wndCtrl` wraps nothing.
     BOOL CreateControl(CWnd* wndCtrl, REFCLSID clsid, DWORD style, const RECT& rect, UINT id,
-                       COleStreamFile* persist);
+                       COleStreamFile* persist, const StateGate& mayLoad = {});
 
     // Forgets `site`; the container's reference to it passes to the caller.
     void RemoveSite(COleControlSite* site);

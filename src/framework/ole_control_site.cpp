@@ -48,7 +48,7 @@ ULONG COleControlSite::Release() {
 }
 
 HRESULT COleControlSite::CreateOrLoad(REFCLSID clsid, CWnd* wndCtrl, const RECT& rect, DWORD style,
-                                      UINT id, COleStreamFile* persist) {
+                                      UINT id, COleStreamFile* persist, const StateGate& mayLoad) {
     m_pWndCtrl = wndCtrl;
     m_nID = id;
     position_ = rect;
@@ -64,7 +64,7 @@ HRESULT COleControlSite::CreateOrLoad(REFCLSID clsid, CWnd* wndCtrl, const RECT&
     const bool siteFirst = (miscStatus & OLEMISC_SETCLIENTSITEFIRST) != 0;
     if (siteFirst) hr = oleObject_->SetClientSite(this);
     clientSiteSet_ = siteFirst;
-    if (SUCCEEDED(hr)) hr = LoadState(persist);
+    if (SUCCEEDED(hr)) hr = LoadState(!mayLoad || mayLoad(m_pObject.Get()) ? persist : nullptr);
     if (SUCCEEDED(hr) && !siteFirst) {
         hr = oleObject_->SetClientSite(this);
         clientSiteSet_ = true;

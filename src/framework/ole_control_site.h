@@ -17,6 +17,7 @@
 #include <wrl/client.h>
 
 #include "framework/cmd_target.h"
+#include "framework/state_gate.h"
 
 namespace fw {
 
@@ -49,9 +50,11 @@ public:
     // stream initialises the control as new), activates it in place in `rect`
     // of the container's window and attaches its window to `wndCtrl`. On
     // failure nothing is left: no control, no connection, and the caller
-    // destroys the site.
+    // destroys the site. `mayLoad`, when given, is asked once the control is
+    // created and before anything is loaded: false initialises the control
+    // as new and leaves `persist` unread.
     HRESULT CreateOrLoad(REFCLSID clsid, CWnd* wndCtrl, const RECT& rect, DWORD style, UINT id,
-                         COleStreamFile* persist);
+                         COleStreamFile* persist, const StateGate& mayLoad = {});
 
     // Deactivates, closes and releases the control (the teardown order of
     // mature containers), detaches the window object, leaves the container

@@ -95,9 +95,9 @@ LRESULT CWnd::Default() {
 }
 
 BOOL CWnd::CreateControl(REFCLSID clsid, DWORD style, const RECT& rect, CWnd* parent, UINT id,
-                         COleStreamFile* persist) {
+                         COleStreamFile* persist, const StateGate& mayLoad) {
     if (!parent || !parent->m_pCtrlCont) return FALSE;
-    return parent->m_pCtrlCont->CreateControl(this, clsid, style, rect, id, persist);
+    return parent->m_pCtrlCont->CreateControl(this, clsid, style, rect, id, persist, mayLoad);
 }
 
 IUnknown* CWnd::GetControlUnknown() const {

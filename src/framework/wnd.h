@@ -13,6 +13,7 @@
 #include <unknwn.h>
 
 #include "framework/cmd_target.h"
+#include "framework/state_gate.h"
 
 namespace fw {
 
@@ -75,9 +76,10 @@ public:
     // open stream of `persist` (none, or an empty stream: a new control), and
     // makes this object wrap it. FALSE when the parent has no container, this
     // object already wraps a window, or the control cannot be created, loaded
-    // or activated; nothing of it is left then.
+    // or activated; nothing of it is left then. `mayLoad`: see
+    // COleControlSite::CreateOrLoad.
     BOOL CreateControl(REFCLSID clsid, DWORD style, const RECT& rect, CWnd* parent, UINT id,
-                       COleStreamFile* persist);
+                       COleStreamFile* persist, const StateGate& mayLoad = {});
 
     // The hosted control's IUnknown, without a reference for the caller;
     // null when this object wraps no control.

@@ -1,10 +1,13 @@
 #include "install/kill_bit.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <objbase.h>
 
 #include "framework/class_id_text.h"
+#include "framework/effective_class.h"
 #include "framework/unique_resource.h"
 
 namespace install {
@@ -15,9 +18,7 @@ constexpr wchar_t kCompatibilityKey[] =
     L"SOFTWARE\\Microsoft\\Internet Explorer\\ActiveX Compatibility\\";
 constexpr DWORD kKillBit = 0x400;
 
-}  // namespace
-
-bool IsClassKilled(const CLSID& clsid) {
+bool IsThisClassKilled(const CLSID& clsid) {
     const std::wstring path = kCompatibilityKey + fw::ClassIdText(clsid);
     fw::UniqueHKey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
@@ -32,6 +33,13 @@ bool IsClassKilled(const CLSID& clsid) {
         return false;
     }
     return type == REG_DWORD && size == sizeof flags && (flags & kKillBit) != 0;
+}
+
+}  // namespace
+
+bool IsClassKilled(const CLSID& clsid) {
+    const std::vector<CLSID> chain = fw::TreatAsChain(clsid);
+    return std::any_of(chain.begin(), chain.end(), IsThisClassKilled);
 }
 
 }  // namespace install

@@ -10,6 +10,8 @@
 // download or installed. Read in the registry view of this process, the one
 // its class registrations are read in (the 32-bit view for the 32-bit
 // plug-in). A missing key or value, or one of another type, is no kill-bit.
+// The class counts as killed when it or any class it is treated as
+// (fw::TreatAsChain: the one the platform would really create) is killed.
 namespace install {
 
 bool IsClassKilled(const CLSID& clsid);

@@ -2,6 +2,7 @@
 #include <memory>
 #include <utility>
 
+#include "framework/effective_class.h"
 #include "install/control_registry_entry.h"
 #include "install/kill_bit.h"
 #include "plugin/control_window.h"
@@ -11,6 +12,7 @@
 #include "propfile/property_file_reader.h"
 #include "propfile/saved_state.h"
 #include "propfile/storage_file.h"
+#include "scripting/scripting_safety.h"
 
 namespace plugin {
 
@@ -60,7 +62,8 @@ void ControlWindow::TakeRecord(std::unique_ptr<propfile::COCXInfo> record,
 // Runs once per control: a started window (even one whose control could not
 // be created) is never created, listed or started a second time.
 void ControlWindow::ActivateControl(propfile::CStorageFile* propertyFile) {
-    // A killed class gets nothing, not even an offer.
+    // A killed class gets nothing, not even an offer: neither the named one
+    // nor any the platform would create in its place.
     if (!record_ || started_ || install::IsClassKilled(record_->clsid)) return;
     propfile::CStorageFile ownFile;
     propfile::CStorageFile& file = propertyFile != nullptr ? *propertyFile : ownFile;
@@ -73,11 +76,23 @@ void ControlWindow::ActivateControl(propfile::CStorageFile* propertyFile) {
 
     if (!propfile::OpenSavedState(file, record_->propertyFilePath)) return;
     const RECT rect = {0, 0, record_->windowWidth, record_->windowHeight};
-    CreateControl(record_->clsid, WS_VISIBLE, rect, parentWindow_, controlId, &file);
+    const CLSID named = record_->clsid;
+    const CLSID effective = fw::EffectiveClassOf(named);
+    // The page's data (saved state, param-NAME attributes) reaches only a
+    // control that accepts untrusted data; any other starts as new.
+    safeForInitializing_ = false;
+    const fw::StateGate mayLoad = [this, &named, &effective](IUnknown* control) {
+        safeForInitializing_ = scripting::IsSafeForInitializing(control, named, effective);
+        return safeForInitializing_;
+    };
+    CreateControl(named, WS_VISIBLE, rect, parentWindow_, controlId, &file, mayLoad);
     propfile::LeaveSavedState(file);
 
     control_.Attach(GetControlUnknown());
-    scripting_.Attach(GetControlUnknown(), record_->clsid);
+    scripting_.Attach(GetControlUnknown(), named, effective);
+    if (GetControlUnknown() && !safeForInitializing_) {
+        ShowStatus("The control is not safe for initialization: it starts without the page's data.");
+    }
     ApplyEmbedParameters();
 
     ThePluginApp().startedControls.Add(this);

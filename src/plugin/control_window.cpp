@@ -98,10 +98,13 @@ NPObject* ControlWindow::ScriptableObject() {
 
 void ControlWindow::CloseScripting() { scripting_.Close(); }
 
-// For a control that may be scripted only; the page's other attributes stay
-// ignored.
+// For a control that may be scripted and initialised from untrusted data
+// only; the page's other attributes stay ignored.
 void ControlWindow::ApplyEmbedParameters() {
-    if (!scripting_.safe() || !parentWindow_ || !parentWindow_->instanceData) return;
+    if (!scripting_.safe() || !safeForInitializing_ || !parentWindow_ ||
+        !parentWindow_->instanceData) {
+        return;
+    }
     const auto& arguments = parentWindow_->instanceData->arguments;
     const auto dispatch = control_.QueryControlInterface<IDispatch>(IID_IDispatch);
     if (!dispatch || arguments.empty()) return;

@@ -94,6 +94,8 @@ private:
     scripting::LiveControl control_;
     scripting::ControlScripting scripting_;  // closed before the control goes
     bool started_ = false;
+    // Decided when the control is created: the page's data may reach it.
+    bool safeForInitializing_ = false;
 };
 
 }  // namespace plugin

@@ -35,13 +35,21 @@ public:
 };
 
 // The calls through a browser's function table; the table must offer
-// scripting (size at least kNetscapeFuncsScriptingSize) and outlive this.
+// scripting (Offers) and outlive this.
 class TableBrowserCalls final : public BrowserCalls {
 public:
     explicit TableBrowserCalls(const NPNetscapeFuncs& table) : table_(table) {}
+    // Room for every call made through it (size at least
+    // kNetscapeFuncsScriptingSize), a version that says so, and none of
+    // those entries null.
     static bool Offers(const NPNetscapeFuncs& table) {
         return table.size >= kNetscapeFuncsScriptingSize &&
-               (table.version & 0xff) >= NPVERS_HAS_NPRUNTIME_SCRIPTING;
+               (table.version & 0xff) >= NPVERS_HAS_NPRUNTIME_SCRIPTING && table.memalloc &&
+               table.memfree && table.createobject && table.retainobject &&
+               table.releaseobject && table.getstringidentifier && table.identifierisstring &&
+               table.utf8fromidentifier && table.invoke && table.invokeDefault &&
+               table.getproperty && table.setproperty && table.releasevariantvalue &&
+               table.setexception;
     }
     void* MemAlloc(uint32_t size) override { return table_.memalloc(size); }
     void MemFree(void* block) override { table_.memfree(block); }

@@ -9,11 +9,11 @@
 
 namespace scripting {
 
-void ControlScripting::Attach(IUnknown* control, REFCLSID classId) {
+void ControlScripting::Attach(IUnknown* control, REFCLSID named, REFCLSID effective) {
     if (attached_ || !control) return;
     attached_ = true;
     control_ = control;
-    safe_ = IsSafeForScripting(control, classId);
+    safe_ = IsSafeForScripting(control, named, effective);
 }
 
 NPObject* ControlScripting::ScriptableObject(BrowserCalls* browser, NPP npp) {

@@ -25,7 +25,9 @@ public:
     // Takes the created control (borrowed: its site keeps it alive until
     // Close) and decides whether it may be scripted. A second call changes
     // nothing.
-    void Attach(IUnknown* control, REFCLSID classId);
+    // `named`: the class the page asked for; `effective`: the one the
+    // platform created for it (see scripting_safety.h).
+    void Attach(IUnknown* control, REFCLSID named, REFCLSID effective);
     bool safe() const { return safe_; }
 
     // A new reference (for the caller) to the control's scriptable object, or

@@ -37,6 +37,11 @@ inline constexpr bool kSafeForScripting = true;
 #else
 inline constexpr bool kSafeForScripting = false;
 #endif
+#ifdef TC_NOT_SAFE_FOR_INIT
+inline constexpr bool kSafeForInitializing = false;
+#else
+inline constexpr bool kSafeForInitializing = true;
+#endif
 #ifdef TC_KEEPS_SITE
 inline constexpr bool kKeepsSite = true;
 #else

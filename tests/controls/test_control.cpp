@@ -71,7 +71,7 @@ STDMETHODIMP TestControl::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IOleInPlaceActiveObject*>(this);
     else if (riid == IID_IOleControl)
         *ppv = static_cast<IOleControl*>(this);
-    else if (riid == IID_IObjectSafety && kSafeForScripting)
+    else if (riid == IID_IObjectSafety)
         *ppv = static_cast<IObjectSafety*>(this);
     else
         return E_NOINTERFACE;
@@ -357,21 +357,33 @@ STDMETHODIMP TestControl::FreezeEvents(BOOL) { return S_OK; }
 // ---- IObjectSafety ----------------------------------------------------------
 
 namespace {
-constexpr DWORD kSafetySupported = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+// Untrusted callers through IDispatch (safe for scripting), untrusted data
+// through the persistence interfaces (safe for initialization).
+DWORD SafetySupported(REFIID riid) {
+    if (riid == IID_IDispatch) return kSafeForScripting ? INTERFACESAFE_FOR_UNTRUSTED_CALLER : 0;
+    if (riid == IID_IPersistStreamInit || riid == IID_IPersistStream) {
+        return kSafeForInitializing ? INTERFACESAFE_FOR_UNTRUSTED_DATA : 0;
+    }
+    return 0;
+}
 }  // namespace
 
 STDMETHODIMP TestControl::GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) {
     if (!supported || !enabled) return E_POINTER;
     *supported = *enabled = 0;
-    if (riid != IID_IDispatch && riid != IID_IUnknown) return E_NOINTERFACE;
-    *supported = kSafetySupported;
-    *enabled = safetyOptions_;
+    if (riid != IID_IDispatch && riid != IID_IPersistStreamInit && riid != IID_IPersistStream) {
+        return E_NOINTERFACE;
+    }
+    *supported = SafetySupported(riid);
+    *enabled = safetyOptions_ & *supported;
     return S_OK;
 }
 
 STDMETHODIMP TestControl::SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) {
-    if (riid != IID_IDispatch && riid != IID_IUnknown) return E_NOINTERFACE;
-    if (mask & ~kSafetySupported) return E_FAIL;
+    if (riid != IID_IDispatch && riid != IID_IPersistStreamInit && riid != IID_IPersistStream) {
+        return E_NOINTERFACE;
+    }
+    if (mask & ~SafetySupported(riid)) return E_FAIL;
     safetyOptions_ = (safetyOptions_ & ~mask) | (enabled & mask);
     Log("SetInterfaceSafetyOptions", std::to_string(safetyOptions_));
     return S_OK;

@@ -106,7 +106,9 @@ public:
     STDMETHODIMP OnAmbientPropertyChange(DISPID dispid) override;
     STDMETHODIMP FreezeEvents(BOOL freeze) override;
 
-    // IObjectSafety (given out by the safe_for_scripting variant only)
+    // IObjectSafety: untrusted data for IPersistStreamInit and IPersistStream
+    // (every variant but scripting_not_init), untrusted callers for IDispatch
+    // (the variants safe for scripting only)
     STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
     STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
 

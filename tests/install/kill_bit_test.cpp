@@ -1,12 +1,15 @@
 // The ActiveX kill-bit: a killed class is never created, never offered for
 // download and never installed, also when the downloaded control's own
-// registration kills it. Nothing is shown and the page stays empty.
+// registration kills it, and neither is a class treated as a killed one
+// (the platform would create that one). Nothing is shown and the page stays
+// empty.
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "framework/effective_class.h"
 #include "framework/unique_resource.h"
 #include "install/control_installer.h"
 #include "install/control_registry_entry.h"
@@ -66,17 +69,26 @@ TEST_F(KillBit, OnlyFlag0x400Kills) {
 }
 
 TEST_F(KillBit, AKilledClassIsNeitherCreatedNorOfferedNorInstalled) {
+    using Result = install::ControlInstaller::Result;
     const auto& basic = test_controls::Info(test_controls::Variant::basic);
     const struct {
         const char* name;
         bool installed;         // the basic test control, registered in its version
         bool killedBefore;      // the kill-bit is set before the page comes
+        bool treatedAsKilled;   // the class is treated as a killed one before the page comes
         const char* delivered;  // the control file served after Yes
         int offers;
+        Result direct;          // a Yes given to the installer itself
     } cases[] = {
-        {"an installed control", true, true, "fixture_register_ok.dll", 0},
-        {"a missing control", false, true, "fixture_register_ok.dll", 0},
-        {"a control whose own registration kills it", false, false, "fixture_register_killed.dll", 1},
+        {"an installed control", true, true, false, "fixture_register_ok.dll", 0, Result::Killed},
+        {"a missing control", false, true, false, "fixture_register_ok.dll", 0, Result::Killed},
+        {"a control whose own registration kills it", false, false, false,
+         "fixture_register_killed.dll", 1, Result::Killed},
+        {"an installed control treated as a killed class", true, false, true,
+         "fixture_register_ok.dll", 0, Result::Killed},
+        // Its registration (with the TreatAs) is removed again each time.
+        {"a control whose own registration treats it as a killed class", false, false, false,
+         "fixture_register_treat_as.dll", 1, Result::NotRegistered},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -90,7 +102,14 @@ TEST_F(KillBit, AKilledClassIsNeitherCreatedNorOfferedNorInstalled) {
         const ScopedClassesKey guard("CLSID\\" + text);
         const ScopedCompatibilityFlags killBit(
             clsid, c.killedBefore ? std::optional<DWORD>(0x400) : std::nullopt);
+        const CLSID killed = NewClassId();
+        const ScopedCompatibilityFlags killedTarget(killed, 0x400);
+        if (c.treatedAsKilled) {
+            ASSERT_EQ(S_OK, ::CoTreatAsClass(clsid, killed));
+            ASSERT_EQ(killed, fw::EffectiveClassOf(clsid));
+        }
         ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
+        ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_TREAT_AS", ClassIdText(killed).c_str()));
         const std::string file =
             WriteScratchFile("clock.oc_", Compressed(ReadWholeFile(FixturePath(c.delivered))));
         browser.Serve("http://host/pages/clock.oc_", file);
@@ -120,8 +139,7 @@ TEST_F(KillBit, AKilledClassIsNeitherCreatedNorOfferedNorInstalled) {
         install::ControlInstaller installer(offer, storage_, nowhere);
         responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
         ASSERT_EQ(install::ControlInstaller::Result::Requested, installer.OfferDownload());
-        EXPECT_EQ(install::ControlInstaller::Result::Killed,
-                  installer.InstallControlFile("http://host/pages/clock.oc_", file));
+        EXPECT_EQ(c.direct, installer.InstallControlFile("http://host/pages/clock.oc_", file));
 
         EXPECT_FALSE(window->IsStarted());
         EXPECT_EQ(nullptr, window->GetControlUnknown());

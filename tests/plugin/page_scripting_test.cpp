@@ -136,15 +136,36 @@ TEST_F(PageScripting, SafeControlIsDrivenByThePage) {
     }
 }
 
-// Its parameters are ignored too; the control runs as without scripts.
-TEST_F(PageScripting, ControlNotSafeGivesNoObject) {
-    nphost::Instance& instance =
-        OpenScriptedPage(Variant::basic, {{"param-Caption", "from the page"}});
-    EXPECT_EQ(std::vector<std::string>{"true"},
-              Run("console.log(document.getElementById('c') === null)"));
-    EXPECT_EQ(nullptr, ScriptableObject(instance));
-    EXPECT_EQ(L"saved", Caption(instance));
-    EXPECT_TRUE(Record(instance)->window->GetControlWindow()->IsStarted());
+// A control not safe for scripting gets no object and no parameters; one
+// not safe for initialization is scripted, but neither the page's parameters
+// nor its saved state reach it (it starts as new, and the status says so).
+// Either runs as without scripts.
+TEST_F(PageScripting, ControlNotSafeGetsNoObjectOrNoPageData) {
+    const struct {
+        Variant variant;
+        bool scripted;
+        const wchar_t* caption;
+        std::size_t statusLines;
+    } cases[] = {
+        {Variant::basic, false, L"saved", 0},
+        {Variant::scripting_not_init, true, L"Test control", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(test_controls::Info(c.variant).name);
+        const std::size_t statusBefore = browser.statusLines().size();
+        nphost::Instance& instance =
+            OpenScriptedPage(c.variant, {{"param-Caption", "from the page"}});
+        EXPECT_EQ(std::vector<std::string>{c.scripted ? "false" : "true"},
+                  Run("console.log(document.getElementById('c') === null)"));
+        NPObject* object = ScriptableObject(instance);
+        EXPECT_EQ(c.scripted, object != nullptr);
+        if (object) browser.browserFuncs().releaseobject(object);
+        EXPECT_EQ(c.caption, Caption(instance));
+        EXPECT_EQ(statusBefore + c.statusLines, browser.statusLines().size());
+        EXPECT_TRUE(Record(instance)->window->GetControlWindow()->IsStarted());
+        scripts_ = std::make_unique<nphost::ScriptEngine>(browser);
+        EXPECT_EQ(NPERR_NO_ERROR, instance.Destroy());
+    }
 }
 
 // A listener that ends its instance from inside the event, as a page that

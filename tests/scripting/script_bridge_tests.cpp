@@ -305,36 +305,42 @@ TEST_F(ScriptBridgeTest, ScriptObjectAnswersTheControlUntilTheSessionCloses) {
                                              result.get(), nullptr, nullptr));
 }
 
-TEST(ScriptingSafetyTest, OnlyAControlThatDeclaresItselfSafeIsScriptable) {
+TEST(ScriptingSafetyTest, OnlyAControlThatDeclaresItselfSafeIsScriptableOrInitialized) {
     using test_controls::Variant;
+    constexpr wchar_t kScripting[] = L"{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+    constexpr wchar_t kInitializing[] = L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
     const struct {
         Variant variant;
-        bool registeredSafe;  // the class is in the "safe for scripting" category
-        bool safe;
+        const wchar_t* category;  // the class is registered in it
+        bool scriptable;
+        bool initializable;
     } cases[] = {
-        {Variant::safe_for_scripting, false, true},
-        {Variant::basic, false, false},
-        {Variant::basic, true, true},
+        {Variant::safe_for_scripting, nullptr, true, true},
+        {Variant::basic, nullptr, false, true},
+        {Variant::basic, kScripting, true, true},
+        {Variant::scripting_not_init, nullptr, true, false},
+        {Variant::scripting_not_init, kInitializing, true, true},
     };
     for (const auto& c : cases) {
         const auto& info = test_controls::Info(c.variant);
-        SCOPED_TRACE(std::string(info.name) + (c.registeredSafe ? " in the category" : ""));
+        SCOPED_TRACE(std::string(info.name) + (c.category ? " in a category" : ""));
         test_controls::ScopedControlRegistration registration(info.dllPath);
         ASSERT_EQ(S_OK, registration.result());
         const std::string text = info.clsidText;
         const std::wstring categories =
             L"CLSID\\" + std::wstring(text.begin(), text.end()) + L"\\Implemented Categories";
         fw::UniqueHKey key;
-        if (c.registeredSafe) {
+        if (c.category) {
             ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CLASSES_ROOT,
-                                                       (categories + L"\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}").c_str(),
+                                                       (categories + L"\\" + c.category).c_str(),
                                                        0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr));
         }
         ComPtr<IUnknown> control;
         ASSERT_EQ(S_OK, ::CoCreateInstance(info.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&control)));
-        EXPECT_EQ(c.safe, IsSafeForScripting(control.Get(), info.clsid));
+        EXPECT_EQ(c.scriptable, IsSafeForScripting(control.Get(), info.clsid, info.clsid));
+        EXPECT_EQ(c.initializable, IsSafeForInitializing(control.Get(), info.clsid, info.clsid));
         key.reset();
-        if (c.registeredSafe) ::RegDeleteTreeW(HKEY_CLASSES_ROOT, categories.c_str());
+        if (c.category) ::RegDeleteTreeW(HKEY_CLASSES_ROOT, categories.c_str());
     }
 }
 
