@@ -67,9 +67,10 @@ done
 
 # The prefix's files (with sizes) and registry, one line per value, each
 # with its key, sorted: "[KEY]" for a key, "[KEY]NAME=DATA" for a value. Left
-# out: Wine's time stamps, and the display adapter's driver date, which Wine
-# writes anew each time its server starts. The wineserver is stopped first
-# so that the registry files are current.
+# out: Wine's time stamps, the display adapter's driver date, which Wine
+# writes anew each time its server starts, and the console's settings, which
+# Wine's console host writes when a console first comes up. The wineserver is
+# stopped first so that the registry files are current.
 stop_wineserver() {
     timeout 60 wineserver -k >/dev/null 2>&1
     timeout 60 wineserver -w >/dev/null 2>&1
@@ -78,7 +79,8 @@ registry_lines() {  # REG_FILE
     awk '/^\[/ { key = $0; sub(/\] [0-9]+$/, "]", key); print key; next }
          /^#time=/ { next }
          { line = line $0; if (sub(/\\$/, "", line)) next; if (line != "") print key line; line = "" }' "$1" |
-        grep -v '^\[System\\\\CurrentControlSet\\\\Control\\\\Class\\\\[^]]*\]"DriverDateData"=' |
+        grep -v -e '^\[System\\\\CurrentControlSet\\\\Control\\\\Class\\\\[^]]*\]"DriverDateData"=' \
+                -e '^\[Console\(\\\\[^]]*\)\?\]' |
         LC_ALL=C sort
 }
 snapshot() {  # OUT_DIR
