@@ -29,6 +29,9 @@ public:
     // missing or not a string.
     std::string GetProfileString(const char* section, const char* entry,
                                  const char* defaultValue) const;
+    // The same as UTF-16 text, with no limit on its length.
+    std::wstring GetProfileString(const wchar_t* section, const wchar_t* entry,
+                                  const std::wstring& defaultValue) const;
 
     const std::string& RegistryKey() const { return registryKey_; }
     const std::string& ProfileName() const { return profileName_; }

@@ -5,15 +5,38 @@
 
 #include <windows.h>
 
+#include "framework/class_id_text.h"
+#include "install/class_registration.h"
 #include "install/control_placement.h"
+#include "install/control_registry_entry.h"
 #include "install/kill_bit.h"
+#include "install/placement_record.h"
+#include "propfile/ansi_text.h"
 #include "url/url_parts.h"
 
 namespace install {
 
-ControlInstaller::ControlInstaller(ControlOffer offer, std::string storageDirectory,
+namespace {
+
+const char* StatusPrefix(ControlInstaller::Result result) {
+    using Result = ControlInstaller::Result;
+    switch (result) {
+    case Result::NotCompressed:
+        return "The control file was not installed: the page does not say it is compressed";
+    case Result::Killed: return "The control was not installed: it is disabled on this computer";
+    case Result::NotPlaced: return "The control file was not placed";
+    case Result::NotRegistered: return "The control was not installed";
+    case Result::NeedsAdministrator:
+        return "The control needs an administrator install: it does not register for one user alone";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+ControlInstaller::ControlInstaller(ControlOffer offer, StorageDirectories storage,
                                    UrlRequester& browser)
-    : offer_(std::move(offer)), storageDirectory_(std::move(storageDirectory)), browser_(browser) {}
+    : offer_(std::move(offer)), storage_(std::move(storage)), browser_(browser) {}
 
 // A page without a "Filename Url" offers nothing: resolved, the empty address
 // would name the page's own folder.
@@ -53,21 +76,78 @@ ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string&
     if (!answers) return Result::NotAwaited;
     const std::string asked = std::move(awaited_->url);
     awaited_.reset();
-    if (!offer_.isCompressed) return Result::NotCompressed;
-    if (IsClassKilled(offer_.clsid)) return Result::Killed;
+    if (!offer_.isCompressed) return Report(Result::NotCompressed);
+    if (IsClassKilled(offer_.clsid)) return Report(Result::Killed);
 
-    const std::optional<std::string> placed =
-        ExpandControlFile(urls::UrlParts(asked).GetFileName(), localFile);
-    if (!placed) return Result::NotPlaced;
-    if (!RegisterPlacedControl(*placed, offer_.clsid)) return Result::NotRegistered;
-    return Result::Installed;
+    const std::optional<std::wstring> name =
+        PlacedControlName(propfile::WidenAnsi(urls::UrlParts(asked).GetFileName()));
+    if (!name) return Report(Result::NotPlaced, "its address gives no usable file name");
+    std::optional<ExpansionSpot> spot = ReserveExpansionSpot(storage_);
+    if (!spot) return Report(Result::NotPlaced, "no storage directory can be written");
+    if (!ExpandLzFile(propfile::WidenAnsi(localFile), spot->file.path())) {
+        return Report(Result::NotPlaced, "it could not be expanded");
+    }
+    PlacedFile placed;
+    placed.classId = fw::ClassIdText(offer_.clsid);
+    placed.version = FileVersionText(spot->file.path());
+    const std::optional<FileFingerprint> fingerprint = FingerprintOf(spot->file.path());
+    if (!fingerprint) return Report(Result::NotPlaced, "it could not be read back");
+    placed.fingerprint = *fingerprint;
+    // The expanded file is complete here and not yet anywhere a loader
+    // looks: this is where it is checked before it is placed (a check may
+    // fill `placed.publisher` for the record).
+
+    const std::optional<PlacementTarget> target = ChooseTarget(spot->directory, *name, placed.classId);
+    if (!target) return Report(Result::NotPlaced, "no free file name in the storage directory");
+    placed.path = target->path;
+    const ClassKeySnapshot classBefore(offer_.clsid);
+    ControlMove move(spot->file, *target);
+    if (!move.placed()) return Report(Result::NotPlaced, "the file could not be moved into place");
+    if (const std::optional<Result> failed = RegisterPlacedControl(target->path, spot->scope)) {
+        move.Undo();
+        // The file that is back registers itself again; the class key is
+        // then put back as it was, whatever either registration wrote.
+        if (target->replacesOwnFile) RunSelfRegistration(target->path, true, spot->scope);
+        classBefore.Restore();
+        return Report(*failed, *failed == Result::NotRegistered
+                                   ? "it did not register the page's class and version"
+                                   : nullptr);
+    }
+    move.Commit();
+    RecordPlacedFile(placed);
+    return Report(Result::Installed);
 }
 
-std::optional<std::string> ControlInstaller::ExpandControlFile(const std::string& fileName,
-                                                               const std::string& localFile) const {
-    const std::optional<std::string> placed = PlacedControlPath(storageDirectory_, fileName);
-    if (!placed || !PlaceControlFile(localFile, *placed, offer_.clsid)) return std::nullopt;
-    return placed;
+std::optional<ControlInstaller::Result> ControlInstaller::RegisterPlacedControl(
+    const std::wstring& path, RegistrationScope scope) {
+    const bool registered = RunSelfRegistration(path, true, scope);
+    std::optional<Result> failed;
+    if (registered && scope == RegistrationScope::User && !HasUserClassKey(offer_.clsid)) {
+        failed = Result::NeedsAdministrator;
+    } else if (!registered || IsClassKilled(offer_.clsid)) {
+        failed = Result::NotRegistered;
+    } else {
+        ControlRegistryEntry lookup;
+        const std::optional<std::wstring> server = RegisteredServerFile(offer_.clsid);
+        if (!lookup.IsInstalled(offer_.clsid, offer_.control.productVersion) || !server ||
+            !IsSameFile(*server, path)) {
+            failed = Result::NotRegistered;
+        }
+    }
+    if (failed) RunSelfRegistration(path, false, scope);
+    return failed;
+}
+
+ControlInstaller::Result ControlInstaller::Report(Result result, const char* why) {
+    const char* prefix = StatusPrefix(result);
+    if (prefix == nullptr) return result;
+    std::string line = prefix;
+    if (why != nullptr) line.append(": ").append(why);
+    line += '.';
+    // The browser may end the caller from inside: nothing of this object is
+    // used after the call.
+    browser_.ShowStatus(line);
+    return result;
 }
 
 }  // namespace install

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/life_token.h"
+#include "install/control_placement.h"
 #include "install/download_warning_dialog.h"
 
 namespace install {
@@ -49,14 +50,18 @@ public:
         NotAwaited,      // a file nobody said Yes to
         NotCompressed,   // the property file does not say "IsCompressed"
         Killed,          // the class is killed: never installed
-        NotPlaced,       // refused name or failed expansion: nothing left behind
-        NotRegistered,   // placed, but its self-registration failed, or it
-                         // killed its own class (then it is removed again)
-        Installed,       // placed and registered
+        NotPlaced,       // refused name, no writable directory, failed expansion,
+                         // or no free name: nothing left behind
+        NotRegistered,   // its self-registration failed, or left the class
+                         // killed, not resolving to the file, or in another
+                         // version than the page's: everything put back
+        NeedsAdministrator,  // could only be placed per user, and its
+                             // registration would not go there: put back
+        Installed,       // placed, registered, and the class resolves to it
     };
 
     // `browser` is not owned and outlives the installer.
-    ControlInstaller(ControlOffer offer, std::string storageDirectory, UrlRequester& browser);
+    ControlInstaller(ControlOffer offer, StorageDirectories storage, UrlRequester& browser);
 
     // Shows the warning and, on Yes, asks the browser for the control file.
     // The browser may tear the caller (and this installer) down from inside
@@ -68,9 +73,14 @@ public:
     // `token` is the one of the request made after Yes, whatever URL the
     // browser gives it (a redirection); or, when that request carried no
     // token, the delivery under exactly the URL asked for. It is expanded
-    // into the storage directory under the stem of the asked-for URL's file
-    // name and ".ocx", without overwriting anything but an earlier server of
-    // the same class, then registered. Any other delivery is NotAwaited.
+    // into a temporary file in the storage directory (the per-user one when
+    // the configured directory or the machine's class keys cannot be
+    // written), placed under the stem of the asked-for URL's file name and
+    // ".ocx" (ChooseTarget: only an unchanged file of our own is replaced),
+    // registered, and written to the placement record. A failure after the
+    // move puts back the file and class registration that were there. Any
+    // other delivery is NotAwaited; every answer to the awaited one but
+    // Installed shows the user one status line.
     Result InstallControlFile(const std::string& url, const std::string& localFile,
                               std::uintptr_t token = 0);
     // The browser ended the request carrying `token` (a failed fetch, or one
@@ -81,15 +91,16 @@ public:
     // after Yes.
     bool Awaits(std::uintptr_t token) const;
 
-    // Expands the delivered file into the storage directory under
-    // `fileName`'s stem and ".ocx"; the placed path, or nothing when the name
-    // is refused or the expansion failed (no partial file is left).
-    std::optional<std::string> ExpandControlFile(const std::string& fileName,
-                                                 const std::string& localFile) const;
-
 private:
+    // Has the file just moved to `path` register itself in `scope`; nothing
+    // when the class now resolves to it, unkilled, in the page's version,
+    // else why not (its registration is undone then).
+    std::optional<Result> RegisterPlacedControl(const std::wstring& path, RegistrationScope scope);
+    // `result`, after telling the user about it unless it is Installed.
+    Result Report(Result result, const char* why = nullptr);
+
     ControlOffer offer_;
-    std::string storageDirectory_;
+    StorageDirectories storage_;
     UrlRequester& browser_;
     // The request made after Yes, until its answer is delivered or it ends:
     // one Yes installs at most one file.

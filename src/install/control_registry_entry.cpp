@@ -19,6 +19,9 @@ namespace install {
 namespace {
 
 constexpr DWORD kValueChars = 520;  // registry text values are read into this many characters
+// Under HKEY_CURRENT_USER: the user's own classes, which take precedence
+// over the machine's.
+constexpr char kUserClasses[] = "Software\\Classes\\CLSID";
 
 fw::UniqueHKey OpenKey(HKEY parent, const char* name, LONG* error = nullptr) {
     HKEY key = nullptr;
@@ -117,6 +120,15 @@ std::string KeyNameAsWritten(HKEY key, const std::string& fallback) {
     return narrow.empty() ? fallback : narrow;
 }
 
+// The "CLSID" key to look `name` up in: the user's own classes when they
+// hold it (a per-user installation, which the platform's merged view of the
+// classes prefers), else HKEY_CLASSES_ROOT's.
+fw::UniqueHKey ClassesHolding(const std::string& name) {
+    fw::UniqueHKey user = OpenKey(HKEY_CURRENT_USER, kUserClasses);
+    if (user && OpenKey(user.get(), name.c_str())) return user;
+    return OpenKey(HKEY_CLASSES_ROOT, "CLSID");
+}
+
 std::string CanonicalClassIdText(const CLSID& clsid) { return Narrow(fw::ClassIdText(clsid)); }
 
 // Whether the `length` bytes at `at` lie inside `block`.
@@ -151,17 +163,19 @@ std::optional<std::wstring> ServerFileOf(HKEY classKey) {
 }
 
 std::optional<std::wstring> RegisteredServerFile(const CLSID& clsid) {
-    const fw::UniqueHKey classKey =
-        OpenKey(HKEY_CLASSES_ROOT, ("CLSID\\" + CanonicalClassIdText(clsid)).c_str());
+    const std::string name = CanonicalClassIdText(clsid);
+    const fw::UniqueHKey classes = ClassesHolding(name);
+    const fw::UniqueHKey classKey = classes ? OpenKey(classes.get(), name.c_str()) : fw::UniqueHKey();
     if (!classKey) return std::nullopt;
     return ServerFileOf(classKey.get());
 }
 
 bool ControlRegistryEntry::IsInstalled(CLSID clsid, std::string requiredVersion) {
     outcome_ = Outcome::NotRegistered;
-    const fw::UniqueHKey classes = OpenKey(HKEY_CLASSES_ROOT, "CLSID");
+    const std::string name = CanonicalClassIdText(clsid);
+    const fw::UniqueHKey classes = ClassesHolding(name);
     if (!classes) return false;
-    CheckClass(classes.get(), CanonicalClassIdText(clsid), requiredVersion);
+    CheckClass(classes.get(), name, requiredVersion);
     return outcome_ == Outcome::Installed;
 }
 

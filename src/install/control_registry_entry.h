@@ -28,8 +28,10 @@ public:
     ControlRegistryEntry& operator=(const ControlRegistryEntry&) = delete;
     virtual ~ControlRegistryEntry() = default;
 
-    // True when the class's own key under HKEY_CLASSES_ROOT\CLSID (opened by
-    // name, never searched for) marks it as a control, its server file (see
+    // True when the class's own key (opened by name, never searched for)
+    // under HKEY_CURRENT_USER\Software\Classes\CLSID when the user has one,
+    // else under HKEY_CLASSES_ROOT\CLSID (the platform's merged view
+    // prefers the user's classes), marks it as a control, its server file (see
     // ServerFileOf) exists and, unless
     // `requiredVersion` is empty, the file's ProductVersion text equals it
     // byte for byte.
@@ -71,8 +73,8 @@ std::string ProductVersionInBlock(std::span<BYTE> block);
 // checked.
 std::optional<std::wstring> ServerFileOf(HKEY classKey);
 
-// ServerFileOf for the key HKEY_CLASSES_ROOT\CLSID\{clsid}; nullopt also
-// when the class has no key.
+// ServerFileOf for the class key of `clsid` as IsInstalled finds it;
+// nullopt also when the class has no key.
 std::optional<std::wstring> RegisteredServerFile(const CLSID& clsid);
 
 }  // namespace install

@@ -54,7 +54,9 @@ void ControlWindow::TakeRecord(std::unique_ptr<propfile::COCXInfo> record,
     if (record_ || !record) return;
     record_ = std::move(record);
     installer_ = std::make_unique<install::ControlInstaller>(
-        OfferOf(*record_), ThePluginApp().ocxStorageDirectory,
+        OfferOf(*record_),
+        install::StorageDirectories{ThePluginApp().ocxStorageDirectory,
+                                    ThePluginApp().perUserStorageDirectory},
         static_cast<install::UrlRequester&>(*this));
     ActivateControl(propertyFile);
 }

@@ -1,5 +1,9 @@
 #include "plugin/plugin_app.h"
 
+#include <shlobj.h>
+
+#include "framework/unique_resource.h"
+
 namespace plugin {
 
 namespace {
@@ -7,6 +11,25 @@ namespace {
 // Constructed with the library's other process-wide objects, before the
 // browser calls any entry point.
 PluginApp thePluginApp;
+
+std::wstring SystemDirectory() {
+    wchar_t directory[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(directory, length);
+}
+
+// The user's local application data folder and "Trevalon\Controls" in it;
+// "" when the platform names no such folder.
+std::wstring PerUserControlsDirectory() {
+    fw::UniqueCoTaskString folder;
+    if (FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, folder.put())) ||
+        !folder) {
+        return {};
+    }
+    std::wstring directory = folder.get();
+    if (!directory.empty() && directory.back() != L'\\') directory += L'\\';
+    return directory + L"Trevalon\\Controls";
+}
 
 }  // namespace
 
@@ -19,10 +42,8 @@ PluginApp::~PluginApp() = default;
 BOOL PluginApp::InitInstance() {
     SetRegistryKey("Trevalon");
     SetProfileName("Trevalon");
-    char systemDirectory[256] = {};
-    const UINT length = ::GetSystemDirectoryA(systemDirectory, sizeof systemDirectory);
-    if (length >= sizeof systemDirectory) systemDirectory[0] = '\0';
-    ocxStorageDirectory = GetProfileString("Directories", "Ocx Storage", systemDirectory);
+    ocxStorageDirectory = GetProfileString(L"Directories", L"Ocx Storage", SystemDirectory());
+    perUserStorageDirectory = PerUserControlsDirectory();
     return TRUE;
 }
 

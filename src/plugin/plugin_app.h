@@ -21,7 +21,11 @@ public:
     StartedControls startedControls;
     // Where control files are placed: "Ocx Storage" of the profile section
     // "Directories", else the system directory.
-    std::string ocxStorageDirectory;
+    std::wstring ocxStorageDirectory;
+    // Where they are placed, registered for this user alone, when that
+    // directory or the machine's class keys cannot be written:
+    // %LOCALAPPDATA%\Trevalon\Controls.
+    std::wstring perUserStorageDirectory;
 };
 
 // The library's one application object.

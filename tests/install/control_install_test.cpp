@@ -8,7 +8,9 @@
 
 #include "install/control_installer.h"
 #include "install/control_placement.h"
+#include "framework/class_id_text.h"
 #include "install/control_registry_entry.h"
+#include "install/placement_record.h"
 #include "install_fixture.h"
 #include "opftool/szdd_writer.h"
 #include "plugin/plugin_app.h"
@@ -21,6 +23,12 @@ namespace test {
 namespace {
 
 using Strings = std::vector<std::string>;
+
+std::string Narrow(const std::wstring& text) {
+    char utf8[1024] = {};
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
 
 const std::string kControlBytes = "MZ not really a library, but bytes to expand " +
                                   std::string(3000, 'x') + " and a tail\r\n\x01\x02";
@@ -70,100 +78,177 @@ protected:
         EXPECT_EQ(1, browser.RunPending());
         return page;
     }
+
+    // A fresh class that the self-registering fixture server registers;
+    // removed again with the test.
+    CLSID RegisteringClass() {
+        const CLSID clsid = NewClassId();
+        const std::string text = ClassIdText(clsid);
+        classGuards_.emplace_back("CLSID\\" + text);
+        EXPECT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
+        return clsid;
+    }
+    // That server, compressed, in a scratch file.
+    std::string CompressedServer() {
+        return WriteScratchFile(
+            "server.oc_", Compressed(ReadWholeFile(FixturePath("fixture_register_ok.dll"))));
+    }
+
+private:
+    std::vector<ScopedClassesKey> classGuards_;
 };
 
 TEST_F(ControlInstall, PlacesTheExpandedFileUnderTheStemOfTheUrlsName) {
-    // Longer than the platform's file-open structure holds: only the
-    // temporary name passes through it.
+    // Longer than the platform's file-open structure holds.
     const std::string longStem(150 - storage_.size(), 'p');
+    const std::string server = ReadWholeFile(FixturePath("fixture_register_ok.dll"));
+    ASSERT_FALSE(server.empty());
     const struct {
         std::string filenameUrl;
         std::string delivered;  // what the browser hands over
         std::string placed;
     } cases[] = {
-        {"clock.oc_", Compressed(kControlBytes), "clock.ocx"},
-        {"bin/clock.ocx.z", Compressed(kControlBytes), "clock.ocx.ocx"},
-        {"http://other/clock.ocx", kControlBytes, "clock.ocx"},  // not LZ: copied as it is
-        {longStem + ".oc_", Compressed(kControlBytes), longStem + ".ocx"},
+        {"clock.oc_", Compressed(server), "clock.ocx"},
+        {"bin/clock.ocx.z", Compressed(server), "clock.ocx.ocx"},
+        {"http://other/clock.ocx", server, "clock.ocx"},  // not LZ: copied as it is
+        {longStem + ".oc_", Compressed(server), longStem + ".ocx"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.filenameUrl);
+        const CLSID clsid = NewClassId();
+        const std::string text = ClassIdText(clsid);
+        const ScopedClassesKey guard("CLSID\\" + text);
+        ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
         const std::string url = urls::ResolveUrl(kPageFolder, c.filenameUrl);
-        InstallFrom(Page(c.filenameUrl), url, WriteScratchFile("delivered", c.delivered));
+        InstallFrom(Page(c.filenameUrl), url, WriteScratchFile("delivered", c.delivered), clsid);
         EXPECT_EQ(Strings{c.placed}, StoredFiles());
-        EXPECT_EQ(kControlBytes, ReadWholeFile(storage_ + "\\" + c.placed));
+        EXPECT_TRUE(server == ReadWholeFile(storage_ + "\\" + c.placed));
         ::DeleteFileA((storage_ + "\\" + c.placed).c_str());
     }
 }
 
+// Removes HKEY_CURRENT_USER\Software\Classes\CLSID\<text> when it goes.
+struct ScopedUserClassKey {
+    std::wstring path;
+    ~ScopedUserClassKey() { ::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
+};
+
 // The placed file registers itself. A file already at the target is replaced
-// only when it is the registered server of the page's class (an upgrade), and
-// only when it is not in use; any other file stays as it was and nothing is
-// registered. No temporary file is left behind either way.
-TEST_F(ControlInstall, AnExistingFileAtTheTargetIsReplacedOnlyByAnUpgrade) {
-    enum class Existing { none, foreign, otherClassServer, ownServer, ownServerLoaded };
+// only when the placement record says it is ours, for this class, with its
+// bytes unchanged, and it is not in use; any other file stays as it was and
+// the control goes under the next free name. A replacement whose
+// registration fails, or does not give the page's version, puts the old file
+// and the class's registration back. Where the storage directory takes no
+// file, the control goes to the per-user directory and registers for this
+// user. No temporary file is left behind either way, and every outcome but
+// an installation is one status line.
+TEST_F(ControlInstall, AnExistingFileIsReplacedOnlyWhenItIsOursAndUnchanged) {
+    constexpr const char* kNewServer = "fixture_register_ok.dll";  // "1, 0, 0, 2"
+    constexpr const char* kFailingServer = "fixture_register_fail.dll";
+    enum class Existing { none, foreign, otherClassServer, classServer, own, ownChanged, ownLoaded };
+    constexpr bool installs = true;
     const struct {
         const char* name;
         Existing existing;
-        bool replaced;
+        const char* delivered;  // fixture file
+        const char* version;    // the page's "Product Version"
+        bool installs;
+        Strings files;       // in the storage directory afterwards
+        const char* server;  // the file the class resolves to afterwards; "": none
+        bool perUser = false;  // the storage directory takes no file
     } cases[] = {
-        {"no file there", Existing::none, true},
-        {"a file of somebody else", Existing::foreign, false},
-        {"another control's server", Existing::otherClassServer, false},
-        {"the class's own server: an upgrade", Existing::ownServer, true},
-        {"the class's own server, loaded", Existing::ownServerLoaded, false},
+        {"no file there", Existing::none, kNewServer, "1, 0, 0, 2", installs, {"clock.ocx"}, "clock.ocx"},
+        {"a file of somebody else", Existing::foreign, kNewServer, "1, 0, 0, 2", installs,
+         {"clock-2.ocx", "clock.ocx"}, "clock-2.ocx"},
+        {"another control's server", Existing::otherClassServer, kNewServer, "1, 0, 0, 2", installs,
+         {"clock-2.ocx", "clock.ocx"}, "clock-2.ocx"},
+        {"the class's server, placed by another installer", Existing::classServer, kNewServer,
+         "1, 0, 0, 2", installs, {"clock-2.ocx", "clock.ocx"}, "clock-2.ocx"},
+        {"our own file: an upgrade", Existing::own, kNewServer, "1, 0, 0, 2", installs,
+         {"clock.ocx"}, "clock.ocx"},
+        {"our own file, changed since", Existing::ownChanged, kNewServer, "1, 0, 0, 2", installs,
+         {"clock-2.ocx", "clock.ocx"}, "clock-2.ocx"},
+        {"our own file, loaded", Existing::ownLoaded, kNewServer, "1, 0, 0, 2", installs,
+         {"clock-2.ocx", "clock.ocx"}, "clock-2.ocx"},
+        {"an upgrade whose registration fails", Existing::own, kFailingServer, "1, 0, 0, 2",
+         !installs, {"clock.ocx"}, "clock.ocx"},
+        {"an upgrade to another version than the page's", Existing::own, kNewServer, "9, 9, 9, 9",
+         !installs, {"clock.ocx"}, "clock.ocx"},
+        {"a fresh placement whose registration fails", Existing::none, kFailingServer, "1, 0, 0, 2",
+         !installs, {}, ""},
+        {"storage directory takes no file: per user", Existing::none, kNewServer, "1, 0, 0, 2",
+         installs, {}, "clock.ocx", true},
     };
-    const std::string server = ReadWholeFile(FixturePath("fixture_register_ok.dll"));
-    const std::string old = ReadWholeFile(FixturePath("fixture_v1002.dll"));
-    ASSERT_FALSE(server.empty());
+    const std::string old = ReadWholeFile(FixturePath("fixture_v1003.dll"));  // "1, 0, 0, 3"
     ASSERT_FALSE(old.empty());
     const std::string placed = storage_ + "\\clock.ocx";
+    const std::wstring configured = ThePluginApp().ocxStorageDirectory;
+    const std::string notADirectory = WriteScratchFile("not-a-directory", "");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const CLSID clsid = NewClassId();
         const std::string text = ClassIdText(clsid);
         const ScopedClassesKey guard("CLSID\\" + text);  // whatever the control writes
+        const ScopedUserClassKey userGuard{L"Software\\Classes\\CLSID\\" + Wide(text)};
         ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
         const CLSID other = NewClassId();
-        std::optional<ScopedClassesKey> ownGuard, otherGuard;
+        std::optional<ScopedClassesKey> otherGuard, ownGuard;
         fw::UniqueModule loaded;
+        const bool own = c.existing == Existing::own || c.existing == Existing::ownChanged ||
+                         c.existing == Existing::ownLoaded;
         if (c.existing != Existing::none) WriteScratchFile("ocx\\clock.ocx", old);
         if (c.existing == Existing::otherClassServer) {
             otherGuard.emplace(RegisterClassKey(ClassIdText(other), {.server = placed}));
         }
-        if (c.existing == Existing::ownServer || c.existing == Existing::ownServerLoaded) {
+        if (c.existing == Existing::classServer || own) {
             ownGuard.emplace(RegisterClassKey(text, {.server = placed}));
         }
-        if (c.existing == Existing::ownServerLoaded) {
+        if (own) {
+            install::PlacedFile record{Wide(placed), fw::ClassIdText(clsid), L"1.0.0.2"};
+            record.fingerprint = install::FingerprintOf(Wide(placed)).value();
+            ASSERT_TRUE(install::RecordPlacedFile(record));
+        }
+        const std::string before = c.existing == Existing::ownChanged ? old + "changed" : old;
+        if (c.existing == Existing::ownChanged) WriteScratchFile("ocx\\clock.ocx", before);
+        if (c.existing == Existing::ownLoaded) {
             loaded.reset(::LoadLibraryA(placed.c_str()));
             ASSERT_TRUE(loaded);
         }
+        ThePluginApp().ocxStorageDirectory = c.perUser ? Wide(notADirectory) : configured;
 
-        // A version that no file has: an earlier server is offered an upgrade.
+        const std::string delivered = ReadWholeFile(FixturePath(c.delivered));
         Headers headers = Page("clock.oc_");
-        headers.emplace_back("Product Version", "9, 9, 9, 9");
+        headers.emplace_back("Product Version", c.version);
         browser.Serve("http://host/pages/clock.oc_",
-                      WriteScratchFile("clock.oc_", Compressed(server)));
+                      WriteScratchFile("clock.oc_", Compressed(delivered)));
         responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
         responder->laterAnswer = UserAnswer::No;
+        const std::size_t statusBefore = browser.statusLines().size();
         OpenPage(headers, clsid);
         EXPECT_EQ(1, browser.RunPending());
 
-        EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
-        EXPECT_TRUE(ReadWholeFile(placed) == (c.replaced ? server : old));
-        install::ControlRegistryEntry lookup;
-        const bool registered = lookup.IsInstalled(clsid, "");
-        EXPECT_EQ(c.replaced || c.existing == Existing::ownServerLoaded, registered);
-        if (registered) {
-            EXPECT_EQ(placed, lookup.serverPath);
+        EXPECT_EQ(c.files, StoredFiles());
+        const bool replaced = c.existing == Existing::own && c.installs;
+        if (c.existing != Existing::none) {
+            EXPECT_TRUE(ReadWholeFile(placed) == (replaced ? delivered : before));
         }
+        const std::string directory = c.perUser ? perUser_ : storage_;
+        EXPECT_EQ(c.perUser ? Strings{"clock.ocx"} : Strings{}, FilesIn(Wide(perUser_)));
+        EXPECT_EQ(c.perUser, install::HasUserClassKey(clsid));
+        install::ControlRegistryEntry lookup;
+        lookup.IsInstalled(clsid, "");
+        EXPECT_EQ(*c.server ? directory + "\\" + c.server : "", lookup.serverPath);
+        EXPECT_EQ(c.installs ? 0u : 1u, browser.statusLines().size() - statusBefore);
         if (otherGuard) {
             install::ControlRegistryEntry otherLookup;
             EXPECT_TRUE(otherLookup.IsInstalled(other, ""));
             EXPECT_EQ(placed, otherLookup.serverPath);
         }
         loaded.reset();
-        ::DeleteFileA(placed.c_str());
+        for (const std::string& name : Strings{"clock.ocx", "clock-2.ocx"}) {
+            ::DeleteFileA((storage_ + "\\" + name).c_str());
+            ::DeleteFileA((perUser_ + "\\" + name).c_str());
+        }
     }
 }
 
@@ -177,7 +262,7 @@ TEST_F(ControlInstall, NothingIsPlacedUnlessThePageSaysCompressed) {
 }
 
 TEST_F(ControlInstall, AControlFileThatNoOfferAskedForIsIgnored) {
-    const std::string file = WriteScratchFile("clock.oc_", Compressed(kControlBytes));
+    const std::string file = CompressedServer();
 
     nphost::Instance& empty = NewPage();  // no property file, no record
     empty.Deliver("http://host/pages/clock.oc_", file);
@@ -189,7 +274,7 @@ TEST_F(ControlInstall, AControlFileThatNoOfferAskedForIsIgnored) {
 
     // One Yes admits one file: a second delivery is not placed.
     nphost::Instance& accepted =
-        InstallFrom(Page("clock.oc_"), "http://host/pages/clock.oc_", file);
+        InstallFrom(Page("clock.oc_"), "http://host/pages/clock.oc_", file, RegisteringClass());
     EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
     accepted.Deliver("http://host/pages/other.oc_", file);
     EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
@@ -200,7 +285,7 @@ TEST_F(ControlInstall, AControlFileThatNoOfferAskedForIsIgnored) {
 // the very URL asked for where it does not, and nothing once the browser said
 // the fetch failed. It is placed under the name of the URL asked for.
 TEST_F(ControlInstall, OnlyTheAnswerToTheRequestAfterYesIsPlaced) {
-    const std::string file = WriteScratchFile("clock.oc_", Compressed(kControlBytes));
+    const std::string file = CompressedServer();
     enum class Fetch { redirected, failed };
     const struct {
         Fetch fetch;
@@ -228,7 +313,7 @@ TEST_F(ControlInstall, OnlyTheAnswerToTheRequestAfterYesIsPlaced) {
             browser.ServeAs(asked, "http://mirror.host/v2/clock.oc_", file);
         }
         responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
-        nphost::Instance& page = OpenPage(Page(filenameUrl));
+        nphost::Instance& page = OpenPage(Page(filenameUrl), RegisteringClass());
         browser.RunPending();
         ASSERT_EQ(asked, browser.requestedUrls().back());
         if (c.unasked) page.Deliver(*c.unasked ? c.unasked : asked, file);
@@ -294,114 +379,160 @@ TEST_F(ControlInstall, AUrlThatGivesNoPlainFileNamePlacesNothing) {
           "http://host/a<b>.oc_", "http://host/tab\there.oc_",
           "http://host/" + std::string(260, 'n') + ".oc_"}) {
         SCOPED_TRACE(url);
-        install::ControlInstaller installer(CompressedOffer(url), storage_, browser);
+        install::ControlInstaller installer(CompressedOffer(url), Storage(), browser);
         ASSERT_EQ(install::ControlInstaller::Result::Requested, installer.OfferDownload());
         EXPECT_EQ(install::ControlInstaller::Result::NotPlaced,
                   installer.InstallControlFile(browser.urls.back(), file));
         EXPECT_EQ(Strings{}, StoredFiles());
+        EXPECT_EQ(Strings{}, FilesIn(Wide(perUser_)));
     }
 }
 
-TEST_F(ControlInstall, AFailedExpansionLeavesNoFileBehind) {
+// Whatever step fails, the storage directory is as it was, and the user
+// reads one status line.
+TEST_F(ControlInstall, AFailedInstallationLeavesNoFileBehind) {
+    using Result = install::ControlInstaller::Result;
     const std::string file = WriteScratchFile("clock.oc_", Compressed(kControlBytes));
     const std::string old = WriteScratchFile("ocx\\old.ocx", "the control placed earlier");
-    // A directory where the file should go: the platform cannot create the
-    // target and would fall back to the name "busy.oc_".
+    // A directory where the file should go: the control goes under the next
+    // name, where its registration fails (it is no library).
     ASSERT_TRUE(::CreateDirectoryA((storage_ + "\\busy.ocx").c_str(), nullptr));
-    RecordedRequests browser;
+    responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
 
     const struct {
         const char* why;
         std::string storage;
-        std::string name;
+        std::string url;
         std::string source;
+        Result result;
     } cases[] = {
-        {"source missing", storage_, "clock.oc_", scratch_ + "missing.oc_"},
-        {"directory missing", scratch_ + "nowhere", "clock.oc_", file},
-        {"target not creatable", storage_, "busy.oc_", file},
+        {"source missing", storage_, "clock.oc_", scratch_ + "missing.oc_", Result::NotPlaced},
+        {"directory missing, none per user", scratch_ + "nowhere", "clock.oc_", file, Result::NotPlaced},
+        {"a directory at the target", storage_, "busy.oc_", file, Result::NotRegistered},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
-        const install::ControlInstaller installer(CompressedOffer("clock.oc_"), c.storage, browser);
-        EXPECT_EQ(std::nullopt, installer.ExpandControlFile(c.name, c.source));
+        RecordedRequests browser;
+        install::ControlInstaller installer(CompressedOffer(c.url), {Wide(c.storage), L""}, browser);
+        ASSERT_EQ(Result::Requested, installer.OfferDownload());
+        EXPECT_EQ(c.result, installer.InstallControlFile(browser.urls.back(), c.source));
         EXPECT_EQ((Strings{"busy.ocx", "old.ocx"}), StoredFiles());
         EXPECT_EQ("the control placed earlier", ReadWholeFile(old));
+        EXPECT_EQ(1u, browser.statusLines.size());
     }
 }
 
-TEST_F(ControlInstall, PlacedPathJoinsDirectoryAndStem) {
-    const std::string at255 = "C:\\d\\" + std::string(255 - 9, 'n');
+TEST_F(ControlInstall, PlacedNameIsTheStemAndOcx) {
     const struct {
-        std::string directory;
-        std::string fileName;
-        std::optional<std::string> placed;
+        std::wstring fileName;
+        std::optional<std::wstring> placed;
     } cases[] = {
-        {"C:\\controls", "clock.oc_", "C:\\controls\\clock.ocx"},
-        {"C:\\controls\\", "clock.oc_", "C:\\controls\\clock.ocx"},
-        {"C:\\controls", "clock.ocx.z", "C:\\controls\\clock.ocx.ocx"},
-        {"C:\\controls", "clock", "C:\\controls\\clock.ocx"},
-        {"C:\\d", std::string(255 - 9, 'n') + ".oc_", at255 + ".ocx"},
-        {"C:\\d", std::string(255 - 8, 'n') + ".oc_", std::nullopt},
-        {"", "clock.oc_", std::nullopt},
-        {"C:\\controls", "", std::nullopt},
-        {"C:\\controls", "CONOUT$.oc_", std::nullopt},
-        {"C:\\controls", "console.oc_", "C:\\controls\\console.ocx"},
-        {"C:\\controls", "com10.oc_", "C:\\controls\\com10.ocx"},
+        {L"clock.oc_", L"clock.ocx"},
+        {L"clock.ocx.z", L"clock.ocx.ocx"},
+        {L"clock", L"clock.ocx"},
+        {L"", std::nullopt},
+        {L".oc_", std::nullopt},
+        {L"CONOUT$.oc_", std::nullopt},
+        {L"console.oc_", L"console.ocx"},
+        {L"com10.oc_", L"com10.ocx"},
+        {L"uhr-\u00e4\u65e5.oc_", L"uhr-\u00e4\u65e5.ocx"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.placed, install::PlacedControlPath(c.directory, c.fileName))
-            << c.directory << " + " << c.fileName;
+        EXPECT_EQ(c.placed, install::PlacedControlName(c.fileName)) << Narrow(c.fileName);
     }
+    EXPECT_EQ(L"C:\\controls\\clock.ocx", install::JoinPath(L"C:\\controls", L"clock.ocx"));
+    EXPECT_EQ(L"C:\\controls\\clock.ocx", install::JoinPath(L"C:\\controls\\", L"clock.ocx"));
 }
 
 // The storage directory is read when the library starts: "Ocx Storage" of
-// the profile section "Directories", else the system directory.
+// the profile section "Directories", else the system directory. Controls
+// land in it whatever its length up to the platform's path limit and
+// whatever characters it holds.
 TEST_F(ControlInstall, StorageDirectoryComesFromTheProfileElseTheSystemDirectory) {
-    constexpr char kKey[] = "Software\\Trevalon\\Trevalon\\Directories";
-    fw::UniqueHKey key;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0,
-                                               KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr));
-    char saved[1024] = {};
-    DWORD savedSize = sizeof saved;
-    const bool hadValue = ::RegQueryValueExA(key.get(), "Ocx Storage", nullptr, nullptr,
-                                             reinterpret_cast<BYTE*>(saved), &savedSize) ==
-                          ERROR_SUCCESS;
-    char system[MAX_PATH] = {};
-    ::GetSystemDirectoryA(system, MAX_PATH);
+    // The value as it was comes back when the test ends, however it ends.
+    struct SavedValue {
+        fw::UniqueHKey key;
+        std::optional<std::vector<BYTE>> bytes;
+        ~SavedValue() {
+            if (bytes) {
+                ::RegSetValueExW(key.get(), L"Ocx Storage", 0, REG_SZ, bytes->data(),
+                                 DWORD(bytes->size()));
+            } else {
+                ::RegDeleteValueW(key.get(), L"Ocx Storage");
+            }
+            ThePluginApp().InitInstance();
+        }
+    } saved;
+    ASSERT_EQ(ERROR_SUCCESS,
+              ::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Trevalon\\Trevalon\\Directories", 0,
+                                nullptr, 0, KEY_READ | KEY_WRITE, nullptr, saved.key.put(), nullptr));
+    const fw::UniqueHKey& key = saved.key;
+    DWORD savedSize = 0;
+    if (::RegQueryValueExW(key.get(), L"Ocx Storage", nullptr, nullptr, nullptr, &savedSize) ==
+        ERROR_SUCCESS) {
+        saved.bytes.emplace(savedSize);
+        ::RegQueryValueExW(key.get(), L"Ocx Storage", nullptr, nullptr, saved.bytes->data(), &savedSize);
+    }
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    // 200 characters, beyond any single-byte code page, below the path limit
+    // with the placed name and the temporary one.
+    // (Components of at most 40 characters: the host file system of the
+    // test bench counts a component's bytes, not its characters.)
+    std::wstring deep = Wide(scratch_) + L"Steuerelemente-\u00e4\u00f6\u00fc-\u65e5\u672c\u8a9e";
+    ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
+    while (deep.size() < 200) {
+        deep += L"\\" + std::wstring(std::min<std::size_t>(40, 200 - deep.size() - 1), L'\u0436');
+        ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    ASSERT_EQ(200u, deep.size());
 
     const struct {
-        std::optional<std::string> value;
-        std::string directory;
+        std::optional<std::wstring> value;
+        std::wstring directory;
     } cases[] = {
         {std::nullopt, system},
-        {storage_, storage_},
-        {storage_ + "\\", storage_ + "\\"},
+        {Wide(storage_), Wide(storage_)},
+        {Wide(storage_) + L"\\", Wide(storage_) + L"\\"},  // no second backslash
+        {deep, deep},
     };
+    int row = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.value.value_or("(no value)"));
+        SCOPED_TRACE(testing::Message() << "row " << row++);
         if (c.value) {
             ASSERT_EQ(ERROR_SUCCESS,
-                      ::RegSetValueExA(key.get(), "Ocx Storage", 0, REG_SZ,
+                      ::RegSetValueExW(key.get(), L"Ocx Storage", 0, REG_SZ,
                                        reinterpret_cast<const BYTE*>(c.value->c_str()),
-                                       static_cast<DWORD>(c.value->size() + 1)));
+                                       static_cast<DWORD>((c.value->size() + 1) * sizeof(wchar_t))));
         } else {
-            ::RegDeleteValueA(key.get(), "Ocx Storage");
+            ::RegDeleteValueW(key.get(), L"Ocx Storage");
         }
         ThePluginApp().InitInstance();
-        EXPECT_EQ(c.directory, ThePluginApp().ocxStorageDirectory);
+        EXPECT_TRUE(c.directory == ThePluginApp().ocxStorageDirectory);
+        if (!c.value) continue;  // nothing is placed in the system directory
+        const CLSID clsid = NewClassId();
+        const std::string text = ClassIdText(clsid);
+        const ScopedClassesKey guard("CLSID\\" + text);
+        ASSERT_TRUE(::SetEnvironmentVariableA("FIXTURE_CLSID", text.c_str()));
+        ThePluginApp().perUserStorageDirectory = Wide(perUser_);
+        InstallFrom(Page("clock.oc_"), "http://host/pages/clock.oc_",
+                    WriteScratchFile("clock.oc_",
+                                     Compressed(ReadWholeFile(FixturePath("fixture_register_ok.dll")))),
+                    clsid);
+        EXPECT_EQ(Strings{"clock.ocx"}, FilesIn(c.directory));
+        EXPECT_EQ(Strings{}, browser.statusLines());
+        const std::optional<std::wstring> server = install::RegisteredServerFile(clsid);
+        ASSERT_TRUE(server);
+        EXPECT_TRUE(install::IsSameFile(*server, install::JoinPath(c.directory, L"clock.ocx")));
+        const std::optional<install::PlacedFile> record =
+            install::FindPlacedFile(install::JoinPath(c.directory, L"clock.ocx"));
+        ASSERT_TRUE(record);
+        EXPECT_TRUE(record->fingerprint == install::FingerprintOf(*server));
+        EXPECT_TRUE(record->classId == fw::ClassIdText(clsid));
+        EXPECT_TRUE(record->version == L"1.0.0.2");
+        responder.reset();
+        ::DeleteFileW(install::JoinPath(c.directory, L"clock.ocx").c_str());
     }
-    // With a trailing backslash the file still lands in the directory.
-    InstallFrom(Page("clock.oc_"), "http://host/pages/clock.oc_",
-                WriteScratchFile("clock.oc_", Compressed(kControlBytes)));
-    EXPECT_EQ(Strings{"clock.ocx"}, StoredFiles());
-
-    if (hadValue) {
-        ::RegSetValueExA(key.get(), "Ocx Storage", 0, REG_SZ, reinterpret_cast<BYTE*>(saved),
-                         savedSize);
-    } else {
-        ::RegDeleteValueA(key.get(), "Ocx Storage");
-    }
-    ThePluginApp().InitInstance();
 }
 
 }  // namespace

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
+#include "install/placement_record.h"
 #include "opftool/compound_file_writer.h"
+#include "propfile/ansi_text.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_app.h"
 #include "plugin/plugin_instance.h"
@@ -17,32 +18,70 @@ namespace test {
 
 namespace {
 
-void RemoveTree(const std::string& directory) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((directory + "*").c_str(), &found);
+void RemoveTree(const std::wstring& directory) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((directory + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = directory + name;
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = directory + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path + "\\");
+                RemoveTree(path + L"\\");
             } else {
-                ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(path.c_str());
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(path.c_str());
             }
-        } while (::FindNextFileA(search, &found));
+        } while (::FindNextFileW(search, &found));
         ::FindClose(search);
     }
-    ::RemoveDirectoryA(directory.c_str());
+    ::RemoveDirectoryW(directory.c_str());
+}
+
+// The placement record's entries for files under `directory`.
+void ForgetPlacementsUnder(const std::wstring& directory) {
+    fw::UniqueHKey record;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, install::kPlacementRecordKey, 0, KEY_READ, record.put()) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    std::vector<std::wstring> paths;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD chars = 256;
+        if (::RegEnumKeyExW(record.get(), i, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        wchar_t path[1024] = {};
+        DWORD bytes = sizeof path - sizeof(wchar_t);
+        if (::RegGetValueW(record.get(), name, L"Path", RRF_RT_REG_SZ, nullptr, path, &bytes) ==
+                ERROR_SUCCESS &&
+            std::wstring(path).starts_with(directory)) {
+            paths.push_back(path);
+        }
+    }
+    for (const std::wstring& path : paths) install::ForgetPlacedFile(path);
 }
 
 }  // namespace
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+std::string ReadWholeFile(const std::string& path) { return ReadWholeFile(Wide(path)); }
+
+std::string ReadWholeFile(const std::wstring& path) {
+    const fw::UniqueHandle file = fw::AdoptFileHandle(::CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got != 0) {
+        bytes.append(buffer, got);
+    }
+    return bytes;
 }
+
+std::wstring Wide(const std::string& text) { return propfile::WidenAnsi(text); }
 
 void InstallTest::SetUp() {
     HostTest::SetUp();
@@ -62,14 +101,22 @@ void InstallTest::SetUp() {
     ASSERT_TRUE(created) << scratch_;
     storage_ = scratch_ + "ocx";
     ASSERT_TRUE(::CreateDirectoryA(storage_.c_str(), nullptr));
-    savedStorage_ = ThePluginApp().ocxStorageDirectory;
-    ThePluginApp().ocxStorageDirectory = storage_;
+    perUser_ = scratch_ + "user\\Trevalon\\Controls";
+    savedStorage_ = {ThePluginApp().ocxStorageDirectory, ThePluginApp().perUserStorageDirectory};
+    ThePluginApp().ocxStorageDirectory = Wide(storage_);
+    ThePluginApp().perUserStorageDirectory = Wide(perUser_);
 }
 
 void InstallTest::TearDown() {
     responder.reset();
-    ThePluginApp().ocxStorageDirectory = savedStorage_;
-    RemoveTree(scratch_);
+    ThePluginApp().ocxStorageDirectory = savedStorage_.configured;
+    ThePluginApp().perUserStorageDirectory = savedStorage_.perUser;
+    ForgetPlacementsUnder(Wide(scratch_));
+    RemoveTree(Wide(scratch_));
+}
+
+install::StorageDirectories InstallTest::Storage() const {
+    return {ThePluginApp().ocxStorageDirectory, ThePluginApp().perUserStorageDirectory};
 }
 
 nphost::Instance& InstallTest::OpenPage(const Headers& headers, std::optional<CLSID> clsid) {
@@ -108,15 +155,21 @@ std::string InstallTest::WriteScratchFile(const std::string& name, const std::st
     return path;
 }
 
-std::vector<std::string> InstallTest::StoredFiles() const {
+std::vector<std::string> InstallTest::StoredFiles() const { return FilesIn(Wide(storage_)); }
+
+// Names as UTF-8, so that any name compares.
+std::vector<std::string> InstallTest::FilesIn(const std::wstring& directory) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA((storage_ + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((directory + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
-        const std::string name = found.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (::FindNextFileA(search, &found));
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        char utf8[MAX_PATH * 3] = {};
+        ::WideCharToMultiByte(CP_UTF8, 0, name.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+        names.push_back(utf8);
+    } while (::FindNextFileW(search, &found));
     ::FindClose(search);
     std::sort(names.begin(), names.end());
     return names;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host_fixture.h"
+#include "install/control_placement.h"
 #include "opftool/property_file_builder.h"
 #include "warning_dialog_responder.h"
 
@@ -43,18 +44,24 @@ protected:
 
     // A file in the scratch directory with `bytes`; its path.
     std::string WriteScratchFile(const std::string& name, const std::string& bytes);
-    // The names now in the storage directory, sorted.
+    // The names now in the storage directory (or `directory`), sorted.
     std::vector<std::string> StoredFiles() const;
+    static std::vector<std::string> FilesIn(const std::wstring& directory);
+    // The storage directories as the plug-in hands them to its installer.
+    install::StorageDirectories Storage() const;
 
     std::string scratch_;  // ends with a backslash
     std::string storage_;  // the storage directory, without a trailing backslash
+    std::string perUser_;  // the per-user storage directory, made by the first per-user placement
     std::unique_ptr<WarningDialogResponder> responder;
 
 private:
-    std::string savedStorage_;
+    install::StorageDirectories savedStorage_;
     int pages_ = 0;
 };
 
 std::string ReadWholeFile(const std::string& path);
+std::string ReadWholeFile(const std::wstring& path);
+std::wstring Wide(const std::string& text);
 
 }  // namespace test

@@ -136,7 +136,7 @@ TEST_F(KillBit, AKilledClassIsNeitherCreatedNorOfferedNorInstalled) {
         offer.baseUrl = "http://host/pages/";
         offer.isCompressed = true;
         offer.clsid = clsid;
-        install::ControlInstaller installer(offer, storage_, nowhere);
+        install::ControlInstaller installer(offer, Storage(), nowhere);
         responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
         ASSERT_EQ(install::ControlInstaller::Result::Requested, installer.OfferDownload());
         EXPECT_EQ(c.direct, installer.InstallControlFile("http://host/pages/clock.oc_", file));

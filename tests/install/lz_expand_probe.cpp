@@ -2,6 +2,7 @@
 // service exactly as the plug-in places a control file; exit 0 on success.
 // The SZDD interoperability test drives it.
 #include <cstdio>
+#include <string>
 
 #include "install/control_placement.h"
 
@@ -10,5 +11,10 @@ int main(int argc, char** argv) {
         std::fputs("usage: lz_expand_probe IN OUT\n", stderr);
         return 2;
     }
-    return install::ExpandLzFile(argv[1], argv[2]) ? 0 : 1;
+    const auto wide = [](const char* text) {
+        wchar_t buffer[MAX_PATH] = {};
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, MAX_PATH);
+        return std::wstring(buffer);
+    };
+    return install::ExpandLzFile(wide(argv[1]), wide(argv[2])) ? 0 : 1;
 }

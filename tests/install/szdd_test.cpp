@@ -55,7 +55,7 @@ TEST_F(Szdd, ThePlatformExpandsWhatOpftoolCompresses) {
 
         const std::string source = WriteScratchFile("packed.oc_", std::string(packed.begin(), packed.end()));
         const std::string target = scratch_ + "expanded.ocx";
-        ASSERT_TRUE(install::ExpandLzFile(source, target));
+        ASSERT_TRUE(install::ExpandLzFile(Wide(source), Wide(target)));
         EXPECT_TRUE(ReadWholeFile(target) == c.data);
     }
 }

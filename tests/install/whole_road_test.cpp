@@ -89,9 +89,10 @@ TEST_F(WholeRoad, ACompressedControlIsFetchedExpandedRegisteredCreatedAndStarted
     }
 }
 
-// The placed file is looked up again: a control of another product version
-// is not created, and the download is offered anew.
-TEST_F(WholeRoad, APlacedControlOfAnotherVersionIsOfferedAgain) {
+// A control file that installs another product version than the page's is
+// taken out again: the page stays without a control, is told so once, and
+// is not offered the download a second time.
+TEST_F(WholeRoad, APlacedControlOfAnotherVersionIsTakenOutAgain) {
     const auto& other = Info(Variant::version_two);
     const ScopedClassesKey guard("CLSID\\" + std::string(other.clsidText));
     browser.Serve("http://host/pages/clock.oc_",
@@ -104,11 +105,12 @@ TEST_F(WholeRoad, APlacedControlOfAnotherVersionIsOfferedAgain) {
                                        {"Product Version", "9, 9, 9, 9"}},
                                       other.clsid);
     ASSERT_EQ(1, browser.RunPending());
-    placed_ = storage_ + "\\clock.ocx";
 
-    EXPECT_EQ(2, responder->timesShown);
+    EXPECT_EQ(1, responder->timesShown);
+    EXPECT_EQ(1u, browser.statusLines().size());
+    EXPECT_EQ(std::vector<std::string>{}, StoredFiles());
     install::ControlRegistryEntry lookup;
-    EXPECT_TRUE(lookup.IsInstalled(other.clsid, ""));  // registered, but not the version asked for
+    EXPECT_FALSE(lookup.IsInstalled(other.clsid, ""));
     ControlWindow* window = WindowOf(page);
     ASSERT_NE(nullptr, window);
     EXPECT_FALSE(window->IsStarted());

@@ -78,7 +78,8 @@ int RunVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
     std::string judged = path;
     if (IsCompressed(path)) {
         expanded.path = ScratchPath();
-        if (expanded.path.empty() || !install::ExpandLzFile(path, expanded.path)) {
+        if (expanded.path.empty() ||
+            !install::ExpandLzFile(tooltext::Widen(path), tooltext::Widen(expanded.path))) {
             err << "opftool verify: cannot expand " << path << "\n";
             return kExitFailure;
         }
