@@ -11,6 +11,7 @@
 #include "install/control_registry_entry.h"
 #include "install/kill_bit.h"
 #include "install/placement_record.h"
+#include "install/publisher_check.h"
 #include "propfile/ansi_text.h"
 #include "url/url_parts.h"
 
@@ -94,8 +95,18 @@ ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string&
     if (!fingerprint) return Report(Result::NotPlaced, "it could not be read back");
     placed.fingerprint = *fingerprint;
     // The expanded file is complete here and not yet anywhere a loader
-    // looks: this is where it is checked before it is placed (a check may
-    // fill `placed.publisher` for the record).
+    // looks: it is checked before it is placed. The check may ask the user,
+    // and the browser may end this installer meanwhile; a file it does not
+    // admit goes with `spot`.
+    const fw::LifeWatch alive = life_.Watch();
+    const PublisherDecision publisherCheck = VerifyExpandedControl(spot->file.path(), asked);
+    if (!alive) return Result::Declined;
+    if (publisherCheck.kind != PublisherDecision::Kind::Place) {
+        browser_.ShowStatus(publisherCheck.statusLine);
+        return publisherCheck.kind == PublisherDecision::Kind::Refused ? Result::Refused
+                                                                        : Result::Declined;
+    }
+    placed.publisher = publisherCheck.publisher;
 
     const std::optional<PlacementTarget> target = ChooseTarget(spot->directory, *name, placed.classId);
     if (!target) return Report(Result::NotPlaced, "no free file name in the storage directory");
@@ -115,7 +126,10 @@ ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string&
     }
     move.Commit();
     RecordPlacedFile(placed);
-    return Report(Result::Installed);
+    // Who signed it, or that the user took it unsigned: the installation's
+    // one line. Nothing of this object is used after the call.
+    browser_.ShowStatus(publisherCheck.statusLine);
+    return Result::Installed;
 }
 
 std::optional<ControlInstaller::Result> ControlInstaller::RegisterPlacedControl(

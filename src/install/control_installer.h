@@ -45,10 +45,14 @@ class ControlInstaller {
 public:
     enum class Result {
         NothingOffered,  // no "Filename Url", or one that names no URL
-        Declined,        // No, Escape, the close box, or no dialog
+        Declined,        // No, Escape, the close box, or no dialog (also to the
+                         // warning about an unsigned or unverified control file)
         Requested,       // Yes: the browser was asked for the file
         NotAwaited,      // a file nobody said Yes to
         NotCompressed,   // the property file does not say "IsCompressed"
+        Refused,         // the publisher check refused the expanded file: it does
+                         // not match its signature, or the policy requires a
+                         // trusted publisher it lacks; nothing left behind
         Killed,          // the class is killed: never installed
         NotPlaced,       // refused name, no writable directory, failed expansion,
                          // or no free name: nothing left behind
