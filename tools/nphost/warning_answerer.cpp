@@ -77,6 +77,10 @@ void WarningAnswerer::Handle(HWND dialog) {
 void WarningAnswerer::Capture(HWND dialog) {
     if (pngPath_.empty()) return;
     if (report_) report_("dialog " + TextOf(dialog) + " shows" + ValuesOf(dialog));
+    // The first warning is the download warning: a later one (about the
+    // control file's publisher) does not overwrite its image.
+    if (shotTaken_) return;
+    shotTaken_ = true;
     std::string error;
     if (WriteScreenshot(dialog, pngPath_, error, CaptureArea::Window)) {
         if (report_) report_("   screenshot " + pngPath_);

@@ -3,9 +3,11 @@
 // "WARNING": while it is up, the main thread sits in the dialog's modal loop
 // inside a plug-in call, so the answerer looks for it from a thread timer,
 // which that loop dispatches. Once per dialog it reports what the dialog
-// shows (read back from its windows), writes its image when asked to, then
-// presses Yes (button IDOK, once the dialog has enabled it) or No (IDCANCEL)
-// by posting the button's click, or leaves the answer to the person.
+// shows (read back from its windows), writes its image when asked to (the
+// first dialog's only: the download warning, not a later warning about the
+// control file's publisher), then presses Yes (button IDOK, once the dialog
+// has enabled it) or No (IDCANCEL) by posting the button's click, or leaves
+// the answer to the person.
 #pragma once
 
 #include <functional>
@@ -45,6 +47,7 @@ private:
     UINT_PTR timer_ = 0;
     HWND lastHandled_ = nullptr;
     HWND lastCaptured_ = nullptr;
+    bool shotTaken_ = false;
     int answered_ = 0;
     bool captureFailed_ = false;
 };
