@@ -8,6 +8,8 @@
 #include <objidl.h>
 #include <wrl/client.h>
 
+#include "framework/module_objects.h"
+
 namespace fw {
 
 class CEnumUnknown final : public IEnumUnknown {
@@ -29,6 +31,7 @@ private:
     explicit CEnumUnknown(std::vector<Microsoft::WRL::ComPtr<IUnknown>> objects);
     ~CEnumUnknown() = default;
 
+    const ModuleObject counted_;
     ULONG references_ = 1;
     std::vector<Microsoft::WRL::ComPtr<IUnknown>> objects_;
     std::size_t position_ = 0;

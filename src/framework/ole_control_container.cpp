@@ -25,6 +25,7 @@ BOOL COleControlContainer::CreateControl(CWnd* wndCtrl, REFCLSID clsid, DWORD st
                                          const RECT& rect, UINT id, COleStreamFile* persist,
                                          const StateGate& mayLoad) {
     if (!m_pWnd || !wndCtrl || wndCtrl->m_hWnd || wndCtrl->m_pCtrlSite) return FALSE;
+    sites_.reserve(sites_.size() + 1);  // a site is never made and then lost
     auto* site = new COleControlSite(this);
     sites_.push_back(site);
     if (SUCCEEDED(site->CreateOrLoad(clsid, wndCtrl, rect, style, id, persist, mayLoad))) return TRUE;

@@ -12,6 +12,7 @@
 
 #include "framework/cmd_target.h"
 #include "framework/state_gate.h"
+#include "framework/module_objects.h"
 
 namespace fw {
 
@@ -80,6 +81,7 @@ private:
         COleControlContainer& outer_;
     };
 
+    const ModuleObject counted_;  // controls may keep the container past shutdown
     ULONG references_ = 1;
     XOleContainer oleContainer_{*this};
     std::vector<COleControlSite*> sites_;  // each holding the container's reference

@@ -218,9 +218,14 @@ HWND COleControlSite::ContainerWindow() const {
     return m_pCtrlCont->m_pWnd->m_hWnd;
 }
 
+// The receiver may end the control's page from inside the event (a page
+// script's listener, a pumped message): the site and the control are held
+// until the event has been delivered, and neither is touched afterwards.
 HRESULT COleControlSite::RouteEvent(DISPID id, DISPPARAMS* params, EXCEPINFO* exception,
                                     UINT* argumentError) {
     if (!m_pWndCtrl) return S_OK;  // disconnected: the event has no receiver any more
+    const ComPtr<COleControlSite> self(this);
+    const ComPtr<IUnknown> control = m_pObject;
     AFX_EVENT event;
     event.m_eventKind = AFX_EVENT::event;
     event.m_dispid = id;

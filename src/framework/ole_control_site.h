@@ -18,6 +18,7 @@
 
 #include "framework/cmd_target.h"
 #include "framework/state_gate.h"
+#include "framework/module_objects.h"
 
 namespace fw {
 
@@ -164,6 +165,7 @@ private:
     // Hands an event of the control to the window object that wraps it.
     HRESULT RouteEvent(DISPID id, DISPPARAMS* params, EXCEPINFO* exception, UINT* argumentError);
 
+    const ModuleObject counted_;  // controls may keep the site past shutdown
     ULONG references_ = 1;
     Microsoft::WRL::ComPtr<IOleObject> oleObject_;
     RECT position_{};

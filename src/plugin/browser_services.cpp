@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <new>
 
 namespace plugin {
 
@@ -10,7 +11,7 @@ namespace {
 NPNetscapeFuncs* browserFuncs = nullptr;
 bool pluginTakesUrlNotify = false;
 std::uintptr_t lastRequestToken = 0;
-std::unique_ptr<scripting::TableBrowserCalls> scriptCalls;
+std::shared_ptr<scripting::TableBrowserCalls> scriptCalls;
 
 }  // namespace
 
@@ -57,13 +58,20 @@ std::uintptr_t NextRequestToken() {
     return lastRequestToken;
 }
 
+// Objects made for scripts may outlive the table (a script keeps one past
+// NP_Shutdown): they share the calls, which stop reaching the table here.
+// Without memory for them, scripting stays off.
 void SetBrowserScriptCalls(NPNetscapeFuncs* funcs) {
+    if (scriptCalls) scriptCalls->Withdraw();
     scriptCalls.reset();
     if (funcs && scripting::TableBrowserCalls::Offers(*funcs)) {
-        scriptCalls = std::make_unique<scripting::TableBrowserCalls>(*funcs);
+        try {
+            scriptCalls = std::make_shared<scripting::TableBrowserCalls>(*funcs);
+        } catch (const std::bad_alloc&) {
+        }
     }
 }
 
-scripting::BrowserCalls* BrowserScriptCalls() { return scriptCalls.get(); }
+std::shared_ptr<scripting::BrowserCalls> BrowserScriptCalls() { return scriptCalls; }
 
 }  // namespace plugin

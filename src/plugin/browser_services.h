@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "npapi/npapi.h"
 #include "scripting/browser_calls.h"
@@ -40,8 +41,9 @@ inline std::uintptr_t TokenOf(void* notifyData) {
 }
 
 // The browser's scripting functions, kept from NP_Initialize (when its table
-// offers them) until NP_Shutdown; null otherwise.
+// offers them) until NP_Shutdown, when they are withdrawn (objects that hold
+// them then stop reaching the browser); null otherwise.
 void SetBrowserScriptCalls(NPNetscapeFuncs* funcs);
-scripting::BrowserCalls* BrowserScriptCalls();
+std::shared_ptr<scripting::BrowserCalls> BrowserScriptCalls();
 
 }  // namespace plugin

@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "framework/module_objects.h"
 #include "plugin/browser_services.h"
 #include "plugin/control_window.h"
 #include "plugin/plugin_instance.h"
@@ -192,7 +193,10 @@ extern "C" NPError WINAPI NP_Initialize(NPNetscapeFuncs* browserFuncs) {
     return NPERR_NO_ERROR;
 }
 
+// Scripts or controls may still hold objects of the plug-in: then the
+// library stays loaded for them.
 extern "C" NPError WINAPI NP_Shutdown() {
+    fw::PinModuleWhileObjectsLive();
     SetBrowserScriptCalls(nullptr);
     SetBrowserFuncs(nullptr);
     return NPERR_NO_ERROR;

@@ -1,33 +1,37 @@
 #include "scripting/browser_calls.h"
 
-#include <vector>
-
 #include "scripting/dispatch_object.h"
 #include "scripting/script_dispatch.h"
 
 namespace scripting {
 
 std::string TableBrowserCalls::NameOf(NPIdentifier identifier) {
-    if (!identifier || !table_.identifierisstring(identifier)) return {};
-    NPUTF8* text = table_.utf8fromidentifier(identifier);
-    std::string name = text ? text : "";
-    if (text) table_.memfree(text);
-    return name;
+    if (!table_ || !identifier || !table_->identifierisstring(identifier)) return {};
+    struct Text {
+        const NPNetscapeFuncs& table;
+        NPUTF8* text;
+        ~Text() {
+            if (text) table.memfree(text);
+        }
+    } name{*table_, table_->utf8fromidentifier(identifier)};
+    return name.text ? name.text : "";  // the browser's copy is freed even if this throws
 }
 
 void ScriptSession::Close() {
-    if (!browser_) return;
-    // Disconnecting may release objects that unregister themselves: work on
-    // copies.
-    const std::vector<ScriptDispatch*> dispatches(scriptDispatches_.begin(), scriptDispatches_.end());
-    for (ScriptDispatch* dispatch : dispatches) {
-        if (scriptDispatches_.count(dispatch)) dispatch->Disconnect();
+    if (!open_) return;
+    open_ = false;  // what the releases below set off finds the session closed
+    // Disconnecting may release other objects, which leave the sets
+    // themselves: each is taken off before it is disconnected.
+    while (!scriptDispatches_.empty()) {
+        ScriptDispatch* dispatch = *scriptDispatches_.begin();
+        scriptDispatches_.erase(scriptDispatches_.begin());
+        dispatch->Disconnect();
     }
-    const std::vector<DispatchObject*> objects(dispatchObjects_.begin(), dispatchObjects_.end());
-    for (DispatchObject* object : objects) {
-        if (dispatchObjects_.count(object)) object->Disconnect();
+    while (!dispatchObjects_.empty()) {
+        DispatchObject* object = *dispatchObjects_.begin();
+        dispatchObjects_.erase(dispatchObjects_.begin());
+        object->Disconnect();
     }
-    browser_ = nullptr;
 }
 
 }  // namespace scripting

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "npapi/npruntime.h"
 
@@ -35,10 +38,12 @@ public:
 };
 
 // The calls through a browser's function table; the table must offer
-// scripting (Offers) and outlive this.
+// scripting (Offers) and stay valid until Withdraw (the browser's
+// NP_Shutdown). Withdrawn, every call fails or does nothing: objects and
+// values still held then are the browser's to reclaim.
 class TableBrowserCalls final : public BrowserCalls {
 public:
-    explicit TableBrowserCalls(const NPNetscapeFuncs& table) : table_(table) {}
+    explicit TableBrowserCalls(const NPNetscapeFuncs& table) : table_(&table) {}
     // Room for every call made through it (size at least
     // kNetscapeFuncsScriptingSize), a version that says so, and none of
     // those entries null.
@@ -51,38 +56,49 @@ public:
                table.getproperty && table.setproperty && table.releasevariantvalue &&
                table.setexception;
     }
-    void* MemAlloc(uint32_t size) override { return table_.memalloc(size); }
-    void MemFree(void* block) override { table_.memfree(block); }
-    NPObject* CreateObject(NPP npp, NPClass* npClass) override {
-        return table_.createobject(npp, npClass);
+    void Withdraw() { table_ = nullptr; }
+
+    void* MemAlloc(uint32_t size) override { return table_ ? table_->memalloc(size) : nullptr; }
+    void MemFree(void* block) override {
+        if (table_ && block) table_->memfree(block);
     }
-    NPObject* RetainObject(NPObject* object) override { return table_.retainobject(object); }
-    void ReleaseObject(NPObject* object) override { table_.releaseobject(object); }
+    NPObject* CreateObject(NPP npp, NPClass* npClass) override {
+        return table_ ? table_->createobject(npp, npClass) : nullptr;
+    }
+    NPObject* RetainObject(NPObject* object) override {
+        return table_ ? table_->retainobject(object) : object;
+    }
+    void ReleaseObject(NPObject* object) override {
+        if (table_ && object) table_->releaseobject(object);
+    }
     NPIdentifier GetStringIdentifier(const char* name) override {
-        return table_.getstringidentifier(name);
+        return table_ ? table_->getstringidentifier(name) : nullptr;
     }
     std::string NameOf(NPIdentifier identifier) override;
     bool Invoke(NPP npp, NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
                 NPVariant* result) override {
-        return table_.invoke(npp, object, name, args, count, result);
+        return table_ && table_->invoke(npp, object, name, args, count, result);
     }
     bool InvokeDefault(NPP npp, NPObject* object, const NPVariant* args, uint32_t count,
                        NPVariant* result) override {
-        return table_.invokeDefault(npp, object, args, count, result);
+        return table_ && table_->invokeDefault(npp, object, args, count, result);
     }
     bool GetProperty(NPP npp, NPObject* object, NPIdentifier name, NPVariant* result) override {
-        return table_.getproperty(npp, object, name, result);
+        return table_ && table_->getproperty(npp, object, name, result);
     }
     bool SetProperty(NPP npp, NPObject* object, NPIdentifier name, const NPVariant* value) override {
-        return table_.setproperty(npp, object, name, value);
+        return table_ && table_->setproperty(npp, object, name, value);
     }
-    void ReleaseVariantValue(NPVariant* variant) override { table_.releasevariantvalue(variant); }
+    void ReleaseVariantValue(NPVariant* variant) override {
+        if (table_) table_->releasevariantvalue(variant);
+        VOID_TO_NPVARIANT(*variant);
+    }
     void SetException(NPObject* object, const char* message) override {
-        table_.setexception(object, message);
+        if (table_) table_->setexception(object, message);
     }
 
 private:
-    const NPNetscapeFuncs& table_;
+    const NPNetscapeFuncs* table_;
 };
 
 class DispatchObject;
@@ -90,22 +106,36 @@ class ScriptDispatch;
 
 // What the scripting objects of one instance share: the browser, the
 // instance, and whether the instance is still there. Close (at teardown,
-// while the browser's functions still work) disconnects every object made
-// for the instance; afterwards they answer with errors and never reach the
-// browser or the control again. Objects hold the session by shared_ptr, so it
-// outlives the instance as long as any of them does.
+// while the instance still exists) disconnects every object made for it;
+// afterwards they answer with errors and never call into a script or the
+// control again. What they still hold of the browser's (script objects,
+// values) is given back through Release and ReleaseValue, which work before
+// and after Close: the browser's table outlives its instances. Objects hold
+// the session by shared_ptr, so it outlives the instance as long as any of
+// them does.
 class ScriptSession {
 public:
-    ScriptSession(BrowserCalls& browser, NPP npp) : browser_(&browser), npp_(npp) {}
+    ScriptSession(std::shared_ptr<BrowserCalls> browser, NPP npp)
+        : browser_(std::move(browser)), npp_(npp), open_(browser_ != nullptr) {}
     ScriptSession(const ScriptSession&) = delete;
     ScriptSession& operator=(const ScriptSession&) = delete;
     ~ScriptSession() { Close(); }
 
     void Close();
-    bool open() const { return browser_ != nullptr; }
+    bool open() const { return open_; }
     // Only while open.
     BrowserCalls& browser() const { return *browser_; }
     NPP npp() const { return npp_; }
+
+    // Gives back a reference or a value the plug-in holds; null and void are
+    // nothing. Also after Close.
+    void Release(NPObject* object) {
+        if (object && browser_) browser_->ReleaseObject(object);
+    }
+    void ReleaseValue(NPVariant* value) {
+        if (browser_ && value->type != NPVariantType_Void) browser_->ReleaseVariantValue(value);
+        VOID_TO_NPVARIANT(*value);
+    }
 
     // Registration of the objects Close disconnects.
     void Add(DispatchObject* object) { dispatchObjects_.insert(object); }
@@ -114,10 +144,35 @@ public:
     void Remove(ScriptDispatch* object) { scriptDispatches_.erase(object); }
 
 private:
-    BrowserCalls* browser_;
+    const std::shared_ptr<BrowserCalls> browser_;
     NPP npp_;
+    bool open_;
     std::set<DispatchObject*> dispatchObjects_;
     std::set<ScriptDispatch*> scriptDispatches_;
+};
+
+// References to browser objects taken for the length of a call (the call
+// may end the instance), each given back once when this goes.
+class HeldObjects {
+public:
+    explicit HeldObjects(std::shared_ptr<ScriptSession> session) : session_(std::move(session)) {}
+    HeldObjects(const HeldObjects&) = delete;
+    HeldObjects& operator=(const HeldObjects&) = delete;
+    ~HeldObjects() {
+        for (NPObject* object : objects_) session_->Release(object);
+    }
+    // Only while the session is open. Room is made first: a reference is
+    // never taken and then lost.
+    void Hold(NPObject* object) { Hold(std::vector<NPObject*>{object}); }
+    void Hold(const std::vector<NPObject*>& objects) {
+        objects_.reserve(objects_.size() + objects.size());
+        for (NPObject* object : objects) objects_.push_back(session_->browser().RetainObject(object));
+    }
+    const std::vector<NPObject*>& objects() const { return objects_; }
+
+private:
+    std::shared_ptr<ScriptSession> session_;
+    std::vector<NPObject*> objects_;
 };
 
 }  // namespace scripting

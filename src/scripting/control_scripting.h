@@ -33,7 +33,7 @@ public:
     // A new reference (for the caller) to the control's scriptable object, or
     // null: no browser scripting, no control, a control that may not be
     // scripted, or closed. The object is made once per control.
-    NPObject* ScriptableObject(BrowserCalls* browser, NPP npp);
+    NPObject* ScriptableObject(const std::shared_ptr<BrowserCalls>& browser, NPP npp);
 
     // Delivers a control event to the page's listeners. Listeners may end the
     // instance: this object may be gone when the call returns.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <set>
 
 #include "framework/adopt_com_ptr.h"
@@ -17,6 +18,8 @@ namespace {
 constexpr char kAddListener[] = "addEventListener";
 constexpr char kRemoveListener[] = "removeEventListener";
 constexpr char kGone[] = "the control is gone";
+constexpr char kOutOfMemory[] = "out of memory";
+constexpr char kFailed[] = "the call failed";
 
 std::string Utf8(const NPVariant& value) {
     if (value.type != NPVariantType_String) return {};
@@ -89,11 +92,25 @@ private:
 
 }  // namespace
 
-// The class's callbacks: each finds its object and answers through it.
+// The class's callbacks: each finds its object and answers through it. No
+// exception leaves one: running out of memory, or any other failure inside,
+// is a false answer with a script exception (none for the questions).
 struct DispatchObjectCalls {
     static DispatchObject* Self(NPObject* object) { return static_cast<DispatchObject*>(object); }
 
-    static NPObject* Allocate(NPP, NPClass*) { return new DispatchObject(); }
+    template <typename Call>
+    static bool Guarded(NPObject* object, bool setException, Call&& call) noexcept {
+        try {
+            return call(Self(object));
+        } catch (const std::bad_alloc&) {
+            if (setException) Self(object)->Fail(kOutOfMemory);
+        } catch (...) {
+            if (setException) Self(object)->Fail(kFailed);
+        }
+        return false;
+    }
+
+    static NPObject* Allocate(NPP, NPClass*) { return new (std::nothrow) DispatchObject(); }
     static void Deallocate(NPObject* object) { delete Self(object); }
     static void Invalidate(NPObject* object) { Self(object)->Disconnect(); }
 
@@ -102,56 +119,70 @@ struct DispatchObjectCalls {
     }
 
     static bool HasMethod(NPObject* object, NPIdentifier name) {
-        DispatchObject* self = Self(object);
-        if (!self->Usable()) return false;
-        if (IsListenerMethod(self->session_->browser().NameOf(name))) return true;
-        const DispatchObject::Member* member = self->Find(name);
-        return member && member->method;
+        return Guarded(object, false, [&](DispatchObject* self) {
+            if (!self->Usable()) return false;
+            if (IsListenerMethod(self->session_->browser().NameOf(name))) return true;
+            const DispatchObject::Member* member = self->Find(name);
+            return member && member->method;
+        });
     }
 
     static bool HasProperty(NPObject* object, NPIdentifier name) {
-        DispatchObject* self = Self(object);
-        if (!self->Usable()) return false;
-        const DispatchObject::Member* member = self->Find(name);
-        return member && member->property;
+        return Guarded(object, false, [&](DispatchObject* self) {
+            if (!self->Usable()) return false;
+            const DispatchObject::Member* member = self->Find(name);
+            return member && member->property;
+        });
     }
 
     static bool Invoke(NPObject* object, NPIdentifier name, const NPVariant* args, uint32_t count,
                        NPVariant* result) {
-        DispatchObject* self = Self(object);
-        if (!self->Usable()) return self->Fail(kGone);
-        const std::string text = self->session_->browser().NameOf(name);
-        if (IsListenerMethod(text)) return self->Listen(args, count, text == kAddListener);
-        const DispatchObject::Member* member = self->Find(name);
-        if (!member) return self->Fail("the control has no method " + text);
-        const WORD flags = member->method ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-        return self->Call(member->dispid, flags, args, count, result);
+        return Guarded(object, true, [&](DispatchObject* self) {
+            if (!self->Usable()) return self->Fail(kGone);
+            const std::string text = self->session_->browser().NameOf(name);
+            if (IsListenerMethod(text)) return self->Listen(args, count, text == kAddListener);
+            const DispatchObject::Member* member = self->Find(name);
+            if (!member) return self->Fail(("the control has no method " + text).c_str());
+            const WORD flags =
+                member->method ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET;
+            return self->Call(member->dispid, flags, args, count, result);
+        });
     }
 
     static bool InvokeDefault(NPObject* object, const NPVariant* args, uint32_t count,
                               NPVariant* result) {
-        DispatchObject* self = Self(object);
-        if (!self->Usable()) return self->Fail(kGone);
-        return self->Call(DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, count, result);
+        return Guarded(object, true, [&](DispatchObject* self) {
+            if (!self->Usable()) return self->Fail(kGone);
+            return self->Call(DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, count,
+                              result);
+        });
     }
 
     static bool GetProperty(NPObject* object, NPIdentifier name, NPVariant* result) {
-        DispatchObject* self = Self(object);
-        if (!self->Usable()) return self->Fail(kGone);
-        const DispatchObject::Member* member = self->Find(name);
-        if (!member || !member->property) return false;
-        return self->Call(member->dispid, DISPATCH_PROPERTYGET, nullptr, 0, result);
+        return Guarded(object, true, [&](DispatchObject* self) {
+            if (!self->Usable()) return self->Fail(kGone);
+            const DispatchObject::Member* member = self->Find(name);
+            if (!member || !member->property) return false;
+            return self->Call(member->dispid, DISPATCH_PROPERTYGET, nullptr, 0, result);
+        });
     }
 
     static bool SetProperty(NPObject* object, NPIdentifier name, const NPVariant* value) {
-        DispatchObject* self = Self(object);
-        if (!self->Usable()) return self->Fail(kGone);
-        const DispatchObject::Member* member = self->Find(name);
-        if (!member || !member->property) return false;
-        return self->Call(member->dispid, DISPATCH_PROPERTYPUT, value, 1, nullptr);
+        return Guarded(object, true, [&](DispatchObject* self) {
+            if (!self->Usable()) return self->Fail(kGone);
+            const DispatchObject::Member* member = self->Find(name);
+            if (!member || !member->property) return false;
+            return self->Call(member->dispid, DISPATCH_PROPERTYPUT, value, 1, nullptr);
+        });
     }
 
-    static bool Enumerate(NPObject* object, NPIdentifier** names, uint32_t* count);
+    static bool Enumerate(NPObject* object, NPIdentifier** names, uint32_t* count) {
+        *names = nullptr;
+        *count = 0;
+        return Guarded(object, true, [&](DispatchObject* self) {
+            return self->Enumerate(*names, *count);
+        });
+    }
 };
 
 NPClass DispatchObject::npClass = {
@@ -170,7 +201,12 @@ NPObject* DispatchObject::Create(const std::shared_ptr<ScriptSession>& session, 
     if (!self) return nullptr;
     self->session_ = session;
     self->dispatch_ = dispatch;
-    session->Add(self);
+    try {
+        session->Add(self);
+    } catch (...) {
+        session->Release(object);
+        return nullptr;
+    }
     return object;
 }
 
@@ -185,19 +221,21 @@ DispatchObject::~DispatchObject() {
 
 bool DispatchObject::Usable() { return dispatch_ && session_ && session_->open(); }
 
+// The listeners are given back also after the session closed: they are the
+// browser's objects, and its table outlives the instance.
 void DispatchObject::Disconnect() {
     dispatch_.Reset();
     members_.clear();
     auto listeners = std::move(listeners_);
     listeners_.clear();
-    if (!session_ || !session_->open()) return;  // the browser let go of everything already
+    if (!session_) return;
     for (auto& [name, list] : listeners) {
-        for (NPObject* listener : list) session_->browser().ReleaseObject(listener);
+        for (NPObject* listener : list) session_->Release(listener);
     }
 }
 
-bool DispatchObject::Fail(const std::string& message) {
-    if (session_ && session_->open()) session_->browser().SetException(this, message.c_str());
+bool DispatchObject::Fail(const char* message) {
+    if (session_ && session_->open()) session_->browser().SetException(this, message);
     return false;
 }
 
@@ -248,8 +286,7 @@ bool DispatchObject::Call(DISPID dispid, WORD flags, const NPVariant* args, uint
                                         &exception, &argumentError);
     if (FAILED(hr)) {
         const std::string message = Describe(hr, exception);
-        if (session->open()) session->browser().SetException(this, message.c_str());
-        return false;
+        return Fail(message.c_str());
     }
     if (!result) return true;
     if (!session->open()) return false;
@@ -262,56 +299,59 @@ bool DispatchObject::Call(DISPID dispid, WORD flags, const NPVariant* args, uint
 bool DispatchObject::Listen(const NPVariant* args, uint32_t count, bool add) {
     if (count < 2 || args[0].type != NPVariantType_String || args[1].type != NPVariantType_Object ||
         !args[1].value.objectValue) {
-        return Fail(std::string(add ? kAddListener : kRemoveListener) + " expects a name and a function");
+        return Fail(add ? "addEventListener expects a name and a function"
+                        : "removeEventListener expects a name and a function");
     }
     std::vector<NPObject*>& list = listeners_[Utf8(args[0])];
     NPObject* listener = args[1].value.objectValue;
     const auto found = std::find(list.begin(), list.end(), listener);
     if (add && found == list.end()) {
-        list.push_back(session_->browser().RetainObject(listener));
+        list.push_back(listener);  // kept only once it is in the list
+        session_->browser().RetainObject(listener);
     } else if (!add && found != list.end()) {
         list.erase(found);
-        session_->browser().ReleaseObject(listener);
+        session_->Release(listener);
     }
     return true;
 }
 
+// Listeners may add or remove listeners or end the instance (the session
+// closes, this object is disconnected): the object itself and each listener
+// are held for the whole delivery, the loop stops when the session closes,
+// and whatever was held or converted is given back, also then. Running out
+// of memory ends the delivery.
 void DispatchObject::FireEvent(const std::string& name, const DISPPARAMS& params) {
-    if (!Usable()) return;
-    auto found = listeners_.find(name);
-    if (found == listeners_.end() || found->second.empty()) return;
-    // Listeners may add or remove listeners or end the instance: each is held
-    // for its call, and the loop stops when the session closes.
-    const std::shared_ptr<ScriptSession> session = session_;
-    BrowserCalls& browser = session->browser();
-    const std::vector<NPObject*> listeners = found->second;
-    for (NPObject* listener : listeners) browser.RetainObject(listener);
-    for (NPObject* listener : listeners) {
-        if (!session->open()) break;
-        std::vector<UniqueNPVariant> arguments;
-        std::vector<NPVariant> values;
-        for (UINT i = params.cArgs; i-- > 0;) {
-            arguments.emplace_back(session);
-            if (!FromVariant(session, params.rgvarg[i], *arguments.back().get())) {
-                VOID_TO_NPVARIANT(*arguments.back().get());
+    try {
+        if (!Usable()) return;
+        auto found = listeners_.find(name);
+        if (found == listeners_.end() || found->second.empty()) return;
+        const std::shared_ptr<ScriptSession> session = session_;
+        HeldObjects self(session);
+        self.Hold(this);
+        HeldObjects listeners(session);
+        listeners.Hold(found->second);
+        for (NPObject* listener : listeners.objects()) {
+            if (!session->open()) break;
+            std::vector<UniqueNPVariant> arguments;
+            std::vector<NPVariant> values;
+            arguments.reserve(params.cArgs);
+            values.reserve(params.cArgs);
+            for (UINT a = params.cArgs; a-- > 0;) {
+                arguments.emplace_back(session);
+                FromVariant(session, params.rgvarg[a], *arguments.back().get());  // else void
+                values.push_back(*arguments.back().get());
             }
-            values.push_back(*arguments.back().get());
+            UniqueNPVariant result(session);
+            session->browser().InvokeDefault(session->npp(), listener, values.data(),
+                                             static_cast<uint32_t>(values.size()), result.get());
         }
-        UniqueNPVariant result(session);
-        browser.InvokeDefault(session->npp(), listener, values.data(),
-                              static_cast<uint32_t>(values.size()), result.get());
-    }
-    if (session->open()) {
-        for (NPObject* listener : listeners) browser.ReleaseObject(listener);
+    } catch (...) {
     }
 }
 
-bool DispatchObjectCalls::Enumerate(NPObject* object, NPIdentifier** names, uint32_t* count) {
-    DispatchObject* self = Self(object);
-    *names = nullptr;
-    *count = 0;
-    if (!self->Usable()) return self->Fail(kGone);
-    BrowserCalls& browser = self->session_->browser();
+bool DispatchObject::Enumerate(NPIdentifier*& names, uint32_t& count) {
+    if (!Usable()) return Fail(kGone);
+    BrowserCalls& browser = session_->browser();
     std::vector<std::string> found = {kAddListener, kRemoveListener};
     std::set<std::string> seen(found.begin(), found.end());
     auto add = [&](ITypeInfo* info, MEMBERID id) {
@@ -325,8 +365,8 @@ bool DispatchObjectCalls::Enumerate(NPObject* object, NPIdentifier** names, uint
             found.push_back(text);
         }
     };
-    VisitMembers(self->dispatch_.Get(), [&](ITypeInfo* info, const FUNCDESC* function,
-                                            const VARDESC* variable) {
+    VisitMembers(dispatch_.Get(), [&](ITypeInfo* info, const FUNCDESC* function,
+                                      const VARDESC* variable) {
         if (function && !(function->wFuncFlags & (FUNCFLAG_FRESTRICTED | FUNCFLAG_FHIDDEN))) {
             add(info, function->memid);
         }
@@ -334,12 +374,16 @@ bool DispatchObjectCalls::Enumerate(NPObject* object, NPIdentifier** names, uint
             add(info, variable->memid);
         }
     });
+    std::vector<NPIdentifier> identifiers;
+    identifiers.reserve(found.size());
+    for (const std::string& name : found) identifiers.push_back(browser.GetStringIdentifier(name.c_str()));
+    // The block goes to the browser, which frees it: nothing can fail after it.
     auto* block = static_cast<NPIdentifier*>(
-        browser.MemAlloc(static_cast<uint32_t>(found.size() * sizeof(NPIdentifier))));
-    if (!block) return false;
-    for (std::size_t i = 0; i < found.size(); ++i) block[i] = browser.GetStringIdentifier(found[i].c_str());
-    *names = block;
-    *count = static_cast<uint32_t>(found.size());
+        browser.MemAlloc(static_cast<uint32_t>(identifiers.size() * sizeof(NPIdentifier))));
+    if (!block) return Fail(kOutOfMemory);
+    std::copy(identifiers.begin(), identifiers.end(), block);
+    names = block;
+    count = static_cast<uint32_t>(identifiers.size());
     return true;
 }
 

@@ -21,6 +21,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include "framework/module_objects.h"
 #include "scripting/browser_calls.h"
 
 namespace scripting {
@@ -35,7 +36,8 @@ public:
     // The control's IDispatch, null once disconnected.
     IDispatch* dispatch() const { return dispatch_.Get(); }
     // Delivers an event to the listeners of `name`; the arguments are in
-    // automation order (the last first).
+    // automation order (the last first). Listeners may end the instance;
+    // the object stays valid for the call (it holds itself).
     void FireEvent(const std::string& name, const DISPPARAMS& params);
     // Lets go of the control and of the listeners (while the session is open).
     void Disconnect();
@@ -53,11 +55,13 @@ private:
     DispatchObject() = default;
     ~DispatchObject();
     const Member* Find(NPIdentifier name);
-    bool Fail(const std::string& message);
+    bool Fail(const char* message);
+    bool Enumerate(NPIdentifier*& names, uint32_t& count);
     bool Call(DISPID dispid, WORD flags, const NPVariant* args, uint32_t count, NPVariant* result);
     bool Listen(const NPVariant* args, uint32_t count, bool add);
     bool Usable();
 
+    const fw::ModuleObject counted_;  // scripts may keep the object past shutdown
     std::shared_ptr<ScriptSession> session_;
     Microsoft::WRL::ComPtr<IDispatch> dispatch_;
     std::map<std::string, Member> members_;

@@ -33,16 +33,21 @@ HRESULT Failure(EXCEPINFO* exception, const wchar_t* description) {
 ComPtr<IDispatch> ScriptDispatch::Create(const std::shared_ptr<ScriptSession>& session,
                                          NPObject* object) {
     if (!session || !session->open() || !object) return nullptr;
-    auto* dispatch = new (std::nothrow) ScriptDispatch(session, object);
+    auto* dispatch = new (std::nothrow) ScriptDispatch(session);
     ComPtr<IDispatch> owner;
-    if (dispatch) *owner.GetAddressOf() = dispatch;  // adopts the first reference
+    if (!dispatch) return owner;
+    *owner.GetAddressOf() = dispatch;  // adopts the first reference
+    try {
+        session->Add(dispatch);
+    } catch (...) {
+        return nullptr;  // not registered: it must not hold the script object
+    }
+    dispatch->object_ = session->browser().RetainObject(object);
     return owner;
 }
 
-ScriptDispatch::ScriptDispatch(std::shared_ptr<ScriptSession> session, NPObject* object)
-    : session_(std::move(session)), object_(session_->browser().RetainObject(object)) {
-    session_->Add(this);
-}
+ScriptDispatch::ScriptDispatch(std::shared_ptr<ScriptSession> session)
+    : session_(std::move(session)) {}
 
 ScriptDispatch::~ScriptDispatch() {
     Disconnect();
@@ -59,10 +64,7 @@ NPObject* ScriptDispatch::ObjectOf(IDispatch* dispatch) {
     return self->object_;
 }
 
-void ScriptDispatch::Disconnect() {
-    NPObject* object = std::exchange(object_, nullptr);
-    if (object && session_->open()) session_->browser().ReleaseObject(object);
-}
+void ScriptDispatch::Disconnect() { session_->Release(std::exchange(object_, nullptr)); }
 
 STDMETHODIMP ScriptDispatch::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
@@ -95,8 +97,9 @@ STDMETHODIMP ScriptDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     return DISP_E_BADINDEX;
 }
 
-STDMETHODIMP ScriptDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+STDMETHODIMP ScriptDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) try {
     if (!names || !ids) return E_POINTER;
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     for (UINT i = 0; i < count; ++i) {
         ids[i] = DISPID_UNKNOWN;
         std::string name;
@@ -106,55 +109,65 @@ STDMETHODIMP ScriptDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, 
         ids[i] = static_cast<DISPID>(found - names_.begin()) + 1;
     }
     return count == 1 && ids[0] != DISPID_UNKNOWN ? S_OK : DISP_E_UNKNOWNNAME;
+} catch (...) {
+    return E_OUTOFMEMORY;
 }
 
+// The script may end the instance: the script object and the session are
+// held for the call, and what the call converted or got back is given back
+// also when the session closed meanwhile.
 STDMETHODIMP ScriptDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                    VARIANT* result, EXCEPINFO* exception, UINT*) {
+                                    VARIANT* result, EXCEPINFO* exception, UINT*) try {
     if (!params) return E_POINTER;
     if (result) ::VariantInit(result);
     if (!object_ || !session_->open()) return E_UNEXPECTED;
     if (id != DISPID_VALUE && (id < 1 || static_cast<std::size_t>(id) > names_.size())) {
         return DISP_E_MEMBERNOTFOUND;
     }
-    // The script may end the instance: hold what the call needs.
     const std::shared_ptr<ScriptSession> session = session_;
     BrowserCalls& browser = session->browser();
-    NPObject* object = browser.RetainObject(object_);
     std::vector<UniqueNPVariant> arguments;
     std::vector<NPVariant> values;
+    arguments.reserve(params->cArgs);
+    values.reserve(params->cArgs);
     for (UINT i = params->cArgs; i-- > 0;) {
         arguments.emplace_back(session);
         if (!FromVariant(session, params->rgvarg[i], *arguments.back().get())) {
-            if (session->open()) browser.ReleaseObject(object);
             return DISP_E_TYPEMISMATCH;
         }
         values.push_back(*arguments.back().get());
     }
+    const NPIdentifier name =
+        id == DISPID_VALUE ? nullptr : browser.GetStringIdentifier(names_[id - 1].c_str());
     UniqueNPVariant answer(session);
+    HeldObjects held(session);
+    held.Hold(object_);
+    NPObject* const object = held.objects().front();
     bool ok;
     if (id == DISPID_VALUE) {
         ok = browser.InvokeDefault(session->npp(), object, values.data(),
                                    static_cast<uint32_t>(values.size()), answer.get());
-    } else {
-        const NPIdentifier name = browser.GetStringIdentifier(names_[id - 1].c_str());
-        if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-            ok = !values.empty() && browser.SetProperty(session->npp(), object, name, &values.back());
-        } else if (flags & DISPATCH_METHOD) {
-            ok = browser.Invoke(session->npp(), object, name, values.data(),
-                                static_cast<uint32_t>(values.size()), answer.get());
-            if (!ok && (flags & DISPATCH_PROPERTYGET) && session->open()) {
-                ok = browser.GetProperty(session->npp(), object, name, answer.get());
-            }
-        } else {
+    } else if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+        ok = !values.empty() &&
+             browser.SetProperty(session->npp(), object, name, &values.back());
+    } else if (flags & DISPATCH_METHOD) {
+        ok = browser.Invoke(session->npp(), object, name, values.data(),
+                            static_cast<uint32_t>(values.size()), answer.get());
+        if (!ok && (flags & DISPATCH_PROPERTYGET) && session->open()) {
+            answer.reset();
             ok = browser.GetProperty(session->npp(), object, name, answer.get());
         }
+    } else {
+        ok = browser.GetProperty(session->npp(), object, name, answer.get());
     }
-    if (session->open()) browser.ReleaseObject(object);
     if (!ok) return Failure(exception, L"the script's call failed");
     if (result && FAILED(ToVariant(session, *answer, result))) {
         return Failure(exception, L"the script's answer cannot be given to the control");
     }
     return S_OK;
+} catch (...) {
+    if (result) ::VariantClear(result);
+    return E_OUTOFMEMORY;
 }
 
 }  // namespace scripting

@@ -13,6 +13,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include "framework/module_objects.h"
 #include "scripting/browser_calls.h"
 
 namespace scripting {
@@ -39,12 +40,13 @@ public:
                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
 private:
-    ScriptDispatch(std::shared_ptr<ScriptSession> session, NPObject* object);
+    explicit ScriptDispatch(std::shared_ptr<ScriptSession> session);
     ~ScriptDispatch();
 
+    const fw::ModuleObject counted_;
     LONG references_ = 1;
     std::shared_ptr<ScriptSession> session_;
-    NPObject* object_;  // one reference while connected
+    NPObject* object_ = nullptr;  // one reference while connected
     std::vector<std::string> names_;  // DISPID n is names_[n - 1]
 };
 

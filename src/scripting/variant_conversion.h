@@ -51,8 +51,9 @@ public:
         VOID_TO_NPVARIANT(other.value_);
     }
     ~UniqueNPVariant() { reset(); }
+    // Gives the value back, also after the session closed.
     void reset() {
-        if (session_ && session_->open()) session_->browser().ReleaseVariantValue(&value_);
+        if (session_) session_->ReleaseValue(&value_);
         VOID_TO_NPVARIANT(value_);
     }
     NPVariant* get() { return &value_; }

@@ -4,8 +4,13 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <ole2.h>
 
 #include "browser.h"
+#include "npruntime_host.h"
+#include "opftool/compound_file_writer.h"
+#include "opftool/property_file_builder.h"
+#include "test_control_support.h"
 
 namespace {
 
@@ -118,6 +123,52 @@ TEST(PluginDll, LoadsByPathAndAnswersAsABrowserExpects) {
               reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(instance.window(), GWLP_WNDPROC)));
     EXPECT_EQ(0, browser.liveAllocations());
     EXPECT_EQ(NPERR_NO_ERROR, browser.Shutdown());
+}
+
+// A script keeps the running control's scriptable object after its
+// instance, NP_Shutdown and the browser's FreeLibrary: the library stays
+// loaded, the object answers errors, and its last release runs its own code.
+// (Runs last: the library stays in this process from here on.)
+TEST(PluginDll, AnObjectKeptPastShutdownKeepsTheLibraryLoaded) {
+    ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+    const auto& control = test_controls::Info(test_controls::Variant::safe_for_scripting);
+    test_controls::ScopedControlRegistration registration(control.dllPath);
+    ASSERT_EQ(S_OK, registration.result());
+    opftool::PropertyFileContent content;
+    content.clsid = control.clsid;
+    content.headers = {{"Product Version", control.productVersion}};
+    char directory[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, directory);
+    const std::string path = std::string(directory) + "kept-object.opf";
+    ASSERT_EQ(S_OK, opftool::WriteCompoundFile(path, opftool::BuildPropertyFile(content)));
+
+    const std::wstring dll = Widen(NPTRV_BENCH_DLL);
+    NPObject* kept = nullptr;
+    {
+        nphost::PluginModule module(dll);
+        ASSERT_TRUE(module.valid());
+        nphost::Browser browser(module);
+        ASSERT_EQ(NPERR_NO_ERROR, browser.Initialize());
+        nphost::Instance& instance = browser.NewInstance(200, 100);
+        ASSERT_EQ(NPERR_NO_ERROR, instance.New({}));
+        ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
+        instance.Deliver("http://host/page/kept.opf", path);
+        const auto getValue = reinterpret_cast<NPP_GetValueProcPtr>(browser.pluginFuncs().getvalue);
+        ASSERT_EQ(NPERR_NO_ERROR, getValue(instance.npp(), NPPVpluginScriptableNPObject, &kept));
+        ASSERT_NE(nullptr, kept);
+        EXPECT_EQ(NPERR_NO_ERROR, instance.Destroy());
+        EXPECT_EQ(NPERR_NO_ERROR, browser.Shutdown());
+    }
+    ::DeleteFileA(path.c_str());
+    EXPECT_NE(nullptr, ::GetModuleHandleW(dll.c_str())) << "the library stays loaded";
+    const NPIdentifier caption = nphost::StringIdentifier("Caption");
+    NPVariant result;
+    VOID_TO_NPVARIANT(result);
+    EXPECT_FALSE(kept->_class->hasProperty(kept, caption));
+    EXPECT_FALSE(kept->_class->getProperty(kept, caption, &result));
+    nphost::ReleaseObject(kept);
+    EXPECT_EQ(0, nphost::LiveObjects());
+    ::OleUninitialize();
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 // safe-for-scripting rule.
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,12 +26,39 @@
 using Microsoft::WRL::ComPtr;
 using namespace scripting;
 
+// Allocation failure on demand, for the whole program: with a count n >= 0,
+// the allocation after n more fails (operator new throws, the nothrow forms
+// answer null) and the count goes back to -1 (never).
+namespace {
+int allocationsBeforeFailure = -1;
+bool FailThisAllocation() {
+    return allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0;
+}
+}  // namespace
+void* operator new(std::size_t size) {
+    void* block = FailThisAllocation() ? nullptr : std::malloc(size ? size : 1);
+    if (!block) throw std::bad_alloc();
+    return block;
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return FailThisAllocation() ? nullptr : std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return ::operator new(size, tag);
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+
 namespace {
 
 // A browser: objects through their class, interned identifiers, the last
 // exception, and calls of script functions recorded as text.
 class FakeBrowser final : public BrowserCalls {
 public:
+    FakeBrowser() { exception.reserve(4096); }  // set without allocating
     std::string exception;
     int liveBlocks = 0;
     int liveObjects = 0;
@@ -79,7 +108,9 @@ public:
         if (v->type == NPVariantType_Object) ReleaseObject(v->value.objectValue);
         VOID_TO_NPVARIANT(*v);
     }
-    void SetException(NPObject*, const char* message) override { exception = message; }
+    void SetException(NPObject*, const char* message) override {
+        exception.assign(message, std::min<std::size_t>(std::strlen(message), exception.capacity()));
+    }
 
 private:
     std::set<std::string> names_;
@@ -115,6 +146,28 @@ NPClass scriptFunctionClass = {
     },
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
+// A script function that allocates nothing of its own: counts its calls,
+// runs `during` (if set) and answers a string from the browser's memory.
+struct AnsweringFunction : NPObject {
+    int calls = 0;
+    std::function<void()> during;
+    BrowserCalls* browser = nullptr;
+};
+NPClass answeringFunctionClass = {
+    NP_CLASS_STRUCT_VERSION, [](NPP, NPClass*) -> NPObject* { return new AnsweringFunction; },
+    [](NPObject* o) { delete static_cast<AnsweringFunction*>(o); }, nullptr, nullptr, nullptr,
+    [](NPObject* o, const NPVariant*, uint32_t, NPVariant* result) {
+        auto* self = static_cast<AnsweringFunction*>(o);
+        ++self->calls;
+        if (self->during) self->during();
+        auto* text = static_cast<char*>(self->browser->MemAlloc(7));
+        if (!text) return false;
+        std::memcpy(text, "answer", 7);
+        STRINGN_TO_NPVARIANT(text, 6, *result);
+        return true;
+    },
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+
 NPVariant Str(const char* s) {
     NPVariant v;
     STRINGN_TO_NPVARIANT(s, static_cast<uint32_t>(std::strlen(s)), v);
@@ -123,9 +176,10 @@ NPVariant Str(const char* s) {
 
 class ScriptBridgeTest : public testing::Test {
 protected:
-    FakeBrowser browser;
+    std::shared_ptr<FakeBrowser> browserCalls = std::make_shared<FakeBrowser>();
+    FakeBrowser& browser = *browserCalls;
     NPP_t npp{};
-    std::shared_ptr<ScriptSession> session = std::make_shared<ScriptSession>(browser, &npp);
+    std::shared_ptr<ScriptSession> session = std::make_shared<ScriptSession>(browserCalls, &npp);
 };
 
 TEST_F(ScriptBridgeTest, AutomationValuesBecomeScriptValuesAndBack) {
@@ -303,6 +357,181 @@ TEST_F(ScriptBridgeTest, ScriptObjectAnswersTheControlUntilTheSessionCloses) {
     EXPECT_EQ(0, browser.liveObjects) << "closing lets go of the script object";
     EXPECT_EQ(E_UNEXPECTED, dispatch->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &params,
                                              result.get(), nullptr, nullptr));
+}
+
+AnsweringFunction* NewAnsweringFunction(FakeBrowser& browser, NPP npp) {
+    auto* function = static_cast<AnsweringFunction*>(browser.CreateObject(npp, &answeringFunctionClass));
+    function->browser = &browser;
+    return function;
+}
+
+// The instance ends (its session closes) inside a call that the bridge made
+// holding listeners, converted arguments and the answer: each is given back
+// once all the same, and nothing more is called.
+TEST_F(ScriptBridgeTest, WhatACallHoldsIsGivenBackWhenTheSessionClosesInsideIt) {
+    using test_controls::Variant;
+    const auto& safe = test_controls::Info(Variant::safe_for_scripting);
+    test_controls::ScopedControlRegistration registration(safe.dllPath);
+    ASSERT_EQ(S_OK, registration.result());
+    fw::UniqueBstr text(::SysAllocString(L"an argument"));
+    VARIANT argument;
+    argument.vt = VT_BSTR;
+    argument.bstrVal = text.get();
+    DISPPARAMS params = {&argument, nullptr, 1, 0};
+    const struct {
+        const char* name;
+        bool throughEvent;  // else the control calls a script object
+    } cases[] = {{"a listener of an event", true}, {"a script object the control calls", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto ownSession = std::make_shared<ScriptSession>(browserCalls, &npp);
+        AnsweringFunction* closing = NewAnsweringFunction(browser, &npp);
+        AnsweringFunction* next = NewAnsweringFunction(browser, &npp);
+        closing->during = [&] { ownSession->Close(); };
+        if (c.throughEvent) {
+            ComPtr<IDispatch> control;
+            ASSERT_EQ(S_OK, ::CoCreateInstance(safe.clsid, nullptr, CLSCTX_INPROC_SERVER,
+                                               IID_PPV_ARGS(&control)));
+            NPObject* object = DispatchObject::Create(ownSession, control.Get());
+            ASSERT_NE(nullptr, object);
+            for (NPObject* listener : {static_cast<NPObject*>(closing), static_cast<NPObject*>(next)}) {
+                NPVariant listen[2] = {Str("Clicked"), {}};
+                OBJECT_TO_NPVARIANT(listener, listen[1]);
+                NPVariant ignored;
+                ASSERT_TRUE(object->_class->invoke(object, browser.GetStringIdentifier("addEventListener"),
+                                                   listen, 2, &ignored));
+            }
+            DispatchObject::From(object)->FireEvent("Clicked", params);
+            browser.ReleaseObject(object);
+        } else {
+            ComPtr<IDispatch> dispatch = ScriptDispatch::Create(ownSession, closing);
+            ASSERT_TRUE(dispatch);
+            fw::UniqueVariant result;
+            EXPECT_EQ(S_OK, dispatch->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &params,
+                                             result.get(), nullptr, nullptr));
+            EXPECT_EQ(VT_BSTR, result->vt);
+        }
+        EXPECT_EQ(1, closing->calls);
+        EXPECT_EQ(0, next->calls) << "nothing is called once the session closed";
+        browser.ReleaseObject(closing);
+        browser.ReleaseObject(next);
+        EXPECT_EQ(0, browser.liveObjects);
+        EXPECT_EQ(0, browser.liveBlocks) << "argument and answer strings";
+    }
+}
+
+// Each bridge call with its n-th allocation failing, for every n until the
+// call runs through: never an exception out of the bridge, a failed call
+// sets a script exception (an automation call answers a failure), and
+// nothing is left held.
+TEST_F(ScriptBridgeTest, CallsAnswerFailureWhenMemoryRunsOut) {
+    using test_controls::Variant;
+    const auto& safe = test_controls::Info(Variant::safe_for_scripting);
+    test_controls::ScopedControlRegistration registration(safe.dllPath);
+    ASSERT_EQ(S_OK, registration.result());
+    ComPtr<IDispatch> control;
+    ASSERT_EQ(S_OK, ::CoCreateInstance(safe.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&control)));
+    NPObject* object = DispatchObject::Create(session, control.Get());
+    ASSERT_NE(nullptr, object);
+    NPClass& c = *object->_class;
+    AnsweringFunction* function = NewAnsweringFunction(browser, &npp);
+    ComPtr<IDispatch> scriptObject = ScriptDispatch::Create(session, function);
+    ASSERT_TRUE(scriptObject);
+    const NPIdentifier echo = browser.GetStringIdentifier("Echo");
+    const NPIdentifier caption = browser.GetStringIdentifier("Caption");
+    const NPIdentifier add = browser.GetStringIdentifier("addEventListener");
+    const NPIdentifier remove = browser.GetStringIdentifier("removeEventListener");
+    NPVariant listen[2] = {Str("Clicked"), {}};
+    OBJECT_TO_NPVARIANT(function, listen[1]);
+    NPVariant ignored;
+    fw::UniqueBstr text(::SysAllocString(L"an argument"));
+    VARIANT argument;
+    argument.vt = VT_BSTR;
+    argument.bstrVal = text.get();
+    DISPPARAMS params = {&argument, nullptr, 1, 0};
+    const NPVariant value = Str("a value");
+
+    const struct {
+        const char* name;
+        std::function<bool()> call;  // false: failed
+        bool scriptCall;             // a failure sets a script exception
+    } cases[] = {
+        {"method with a string", [&] {
+             UniqueNPVariant result(session);
+             return c.invoke(object, echo, &value, 1, result.get());
+         }, true},
+        {"property get", [&] {
+             UniqueNPVariant result(session);
+             return c.getProperty(object, caption, result.get());
+         }, true},
+        {"property set", [&] { return c.setProperty(object, caption, &value); }, true},
+        {"method lookup", [&] { return c.hasMethod(object, echo); }, false},
+        {"listener added and removed", [&] {
+             if (!c.invoke(object, add, listen, 2, &ignored)) return false;
+             const int before = allocationsBeforeFailure;
+             allocationsBeforeFailure = -1;
+             EXPECT_TRUE(c.invoke(object, remove, listen, 2, &ignored));
+             allocationsBeforeFailure = before;
+             return true;
+         }, true},
+        {"members enumerated", [&] {
+             NPIdentifier* names = nullptr;
+             uint32_t count = 0;
+             const bool ok = c.enumerate(object, &names, &count);
+             browser.MemFree(names);
+             return ok;
+         }, true},
+        {"script object called by the control", [&] {
+             fw::UniqueVariant result;
+             return SUCCEEDED(scriptObject->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &params,
+                                                   result.get(), nullptr, nullptr));
+         }, false},
+        {"script member named by the control", [&] {
+             LPOLESTR name = const_cast<LPOLESTR>(L"someMember");
+             DISPID id = 0;
+             return SUCCEEDED(scriptObject->GetIDsOfNames(IID_NULL, &name, 1, 0, &id));
+         }, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        bool ranThrough = false;
+        for (int n = 0; n < 500 && !ranThrough; ++n) {
+            SCOPED_TRACE(n);
+            browser.exception.clear();
+            allocationsBeforeFailure = n;
+            bool ok = false;
+            try {
+                ok = test.call();
+            } catch (...) {
+                allocationsBeforeFailure = -1;
+                ADD_FAILURE() << "an exception left the bridge";
+                break;
+            }
+            ranThrough = allocationsBeforeFailure >= 0;
+            allocationsBeforeFailure = -1;
+            if (ranThrough) {
+                EXPECT_TRUE(ok) << "without a failure the call succeeds";
+            } else if (!ok && test.scriptCall) {
+                EXPECT_NE("", browser.exception);
+            }
+        }
+        EXPECT_TRUE(ranThrough);
+    }
+    // An event for a listener, each allocation failing in turn.
+    ASSERT_TRUE(c.invoke(object, add, listen, 2, &ignored));
+    for (int n = 0; n < 500; ++n) {
+        allocationsBeforeFailure = n;
+        DispatchObject::From(object)->FireEvent("Clicked", params);
+        const bool ranThrough = allocationsBeforeFailure >= 0;
+        allocationsBeforeFailure = -1;
+        if (ranThrough) break;
+    }
+    EXPECT_LT(0, function->calls);
+    scriptObject.Reset();
+    browser.ReleaseObject(object);
+    browser.ReleaseObject(function);
+    EXPECT_EQ(0, browser.liveObjects);
+    EXPECT_EQ(0, browser.liveBlocks);
 }
 
 TEST(ScriptingSafetyTest, OnlyAControlThatDeclaresItselfSafeIsScriptableOrInitialized) {
