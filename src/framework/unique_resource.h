@@ -64,6 +64,7 @@ using UniqueModule = UniqueResource<HMODULE, detail::FreeLibraryHandle>;
 using UniqueLzFile = UniqueResource<INT, detail::CloseLz, INT(-1)>;
 using UniqueBstr = UniqueResource<BSTR, detail::FreeBstr>;
 using UniqueCoTaskString = UniqueResource<LPOLESTR, detail::FreeTaskMem>;
+using UniqueHGlobal = UniqueResource<HGLOBAL, detail::FreeGlobal>;
 // Null when empty: a failed CreateFile's INVALID_HANDLE_VALUE is not adopted.
 using UniqueHandle = UniqueResource<HANDLE, detail::CloseHandleValue>;
 // A kernel handle from CreateFile, whose failure is INVALID_HANDLE_VALUE.

@@ -56,7 +56,10 @@ ControlInstaller::Result ControlInstaller::OfferDownload() {
     if (!alive || answer != IDOK) return Result::Declined;
     // The file may arrive from inside the call; this object is not used after it.
     awaited_ = AwaitedFile{*address, browser_.NewRequestToken()};
-    browser_.RequestUrl(*address, awaited_->token);
+    if (!browser_.RequestUrl(*address, awaited_->token)) {
+        awaited_.reset();
+        return Result::RequestRefused;
+    }
     return Result::Requested;
 }
 

@@ -23,7 +23,9 @@ public:
     // carry, never used for another request; 0 when the browser binds no
     // answer to its request (then only the URL tells the answer).
     virtual std::uintptr_t NewRequestToken() = 0;
-    virtual void RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) = 0;
+    // False when the browser refused the request at once (it did nothing
+    // then, and the caller is still there).
+    virtual bool RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) = 0;
     // Tells the user what became of the installation (one line).
     virtual void ShowStatus(const std::string& message) = 0;
 
@@ -48,6 +50,7 @@ public:
         Declined,        // No, Escape, the close box, or no dialog (also to the
                          // warning about an unsigned or unverified control file)
         Requested,       // Yes: the browser was asked for the file
+        RequestRefused,  // Yes, but the browser refused the request: nothing is awaited
         NotAwaited,      // a file nobody said Yes to
         NotCompressed,   // the property file does not say "IsCompressed"
         Refused,         // the publisher check refused the expanded file: it does

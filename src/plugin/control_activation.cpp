@@ -29,19 +29,27 @@ install::ControlOffer OfferOf(const propfile::COCXInfo& record) {
 
 }  // namespace
 
-void ControlWindow::LoadPropertyFile(std::string fileName, std::string url, int32_t width,
-                                     int32_t height) {
+void ControlWindow::LoadPropertyFile(std::string fileName, std::optional<std::string> bytes,
+                                     std::string url, int32_t width, int32_t height) {
     if (record_) return;
     auto record = std::make_unique<propfile::COCXInfo>();
-    propfile::CPropertyFileReader reader;
-    // One open of the file serves the record and the control's saved state.
+    // One open of the bytes serves the record and the control's saved state.
     propfile::CStorageFile file;
-    reader.ReadPropertyFile(fileName, *record, file);  // activation goes on with what was read
+    const bool readable =
+        bytes && propfile::CPropertyFileReader().ReadPropertyBytes(*bytes, *record, file);
     const std::size_t slash = url.rfind('/');
     record->baseUrl = slash == std::string::npos ? std::string() : url.substr(0, slash + 1);
     record->windowWidth = width;
     record->windowHeight = height;
     record->propertyFilePath = std::move(fileName);
+    if (!readable) {
+        // The record stays (later property files are still ignored), but
+        // nothing is created or offered for a class that was never read.
+        propfile::LeaveSavedState(file);
+        record_ = std::move(record);
+        return;
+    }
+    propertyBytes_ = std::move(*bytes);
     TakeRecord(std::move(record), &file);
     propfile::LeaveSavedState(file);
 }
@@ -62,7 +70,8 @@ void ControlWindow::TakeRecord(std::unique_ptr<propfile::COCXInfo> record,
 }
 
 // Runs once per control: a started window (even one whose control could not
-// be created) is never created, listed or started a second time.
+// be created) is never created, listed or started a second time. A missing
+// control is offered at most once per window.
 void ControlWindow::ActivateControl(propfile::CStorageFile* propertyFile) {
     // A killed class gets nothing, not even an offer: neither the named one
     // nor any the platform would create in its place.
@@ -76,7 +85,9 @@ void ControlWindow::ActivateControl(propfile::CStorageFile* propertyFile) {
         return;
     }
 
-    if (!propfile::OpenSavedState(file, record_->propertyFilePath)) return;
+    // The saved state comes from the bytes read at delivery: the browser's
+    // copy of the file may be gone by now (after an installation).
+    if (!propfile::OpenSavedState(file, propertyBytes_)) return;
     const RECT rect = {0, 0, record_->windowWidth, record_->windowHeight};
     const CLSID named = record_->clsid;
     const CLSID effective = fw::EffectiveClassOf(named);

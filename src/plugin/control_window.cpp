@@ -4,7 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "install/control_registry_entry.h"
 #include "plugin/browser_services.h"
+#include "plugin/plugin_app.h"
 #include "plugin/plugin_instance.h"
 #include "plugin/plugin_window.h"
 #include "scripting/embed_parameters.h"
@@ -24,44 +26,87 @@ constexpr fw::MessageMap kControlWindowMap = {nullptr, kControlWindowMessages,
 
 ControlWindow::ControlWindow(PluginWindow* parent) : parentWindow_(parent) {}
 
-ControlWindow::~ControlWindow() = default;
+ControlWindow::~ControlWindow() { ThePluginApp().offers.Leave(this); }
 
 const fw::MessageMap* ControlWindow::GetMessageMap() const { return &kControlWindowMap; }
 
 std::uintptr_t ControlWindow::NewRequestToken() { return NextRequestToken(); }
 
-void ControlWindow::RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) {
-    if (!parentWindow_) return;
-    if (token != 0) {
-        // A request the browser refuses gets no notice: it ends at once (the
-        // browser did nothing, so this window is still there).
-        if (BrowserGetURLNotify(parentWindow_->instance, absoluteUrl.c_str(), nullptr,
-                                NotifyDataOf(token)) != NPERR_NO_ERROR) {
-            EndRequest(token);
-        }
-    } else {
-        BrowserGetURL(parentWindow_->instance, absoluteUrl.c_str(), nullptr);
-    }
+// A request the browser refuses gets no notice: it ends at once (the browser
+// did nothing, so this window is still there).
+bool ControlWindow::RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) {
+    if (!parentWindow_) return false;
+    const NPError answer = token != 0 ? BrowserGetURLNotify(parentWindow_->instance,
+                                                           absoluteUrl.c_str(), nullptr,
+                                                           NotifyDataOf(token))
+                                      : BrowserGetURL(parentWindow_->instance, absoluteUrl.c_str(),
+                                                      nullptr);
+    return answer == NPERR_NO_ERROR;
 }
 
 void ControlWindow::ShowStatus(const std::string& message) {
     if (parentWindow_) BrowserStatus(parentWindow_->instance, message.c_str());
 }
 
+namespace {
+
+// Every window still waiting for the installed offer `key`, in turn. Any
+// activation may end any window (each leaves the board as it goes), so the
+// board is asked anew each time.
+void ActivateWaiting(const OfferKey& key) {
+    while (ControlWindow* next = ThePluginApp().offers.TakeWaiting(key)) next->ActivateControl();
+}
+
+}  // namespace
+
 // The browser may tear the instance down from inside the dialog's message
-// loop (NPP_Destroy, or NPP_SetWindow without a window): then this window
-// object is gone when the offer returns, and is not touched again.
+// loop (NPP_Destroy, or NPP_SetWindow without a window), or deliver the file
+// from inside the request: this window object is not touched after either
+// once it is gone (the board learns of it from the destructor).
 void ControlWindow::OfferDownload() {
-    if (installer_) installer_->OfferDownload();
+    using Result = install::ControlInstaller::Result;
+    if (!installer_ || !record_ || offered_) return;
+    offered_ = true;
+    const std::optional<std::string> address =
+        urls::MakeAbsoluteUrl(record_->filenameUrl, record_->baseUrl);
+    if (record_->filenameUrl.empty() || !address) return;  // nothing to offer
+    OfferKey key{record_->clsid, record_->productVersion, *address};
+    if (ThePluginApp().offers.Enter(key, this) != OfferBoard::Entry::First) return;
+    offerKey_ = std::move(key);
+    const fw::LifeWatch alive = life_.Watch();
+    const Result result = installer_->OfferDownload();
+    if (!alive || result == Result::Requested) return;
+    EndOffer(result == Result::RequestRefused ? "The browser refused to fetch the control file."
+                                       : std::string());
+}
+
+void ControlWindow::EndOffer(const std::string& status) {
+    if (offerKey_) ThePluginApp().offers.Complete(*offerKey_, false);
+    if (!status.empty()) ShowStatus(status);
 }
 
 void ControlWindow::InstallControlFile(std::string url, std::string localFile,
                                        std::uintptr_t token) {
-    if (!installer_) return;
-    if (installer_->InstallControlFile(url, localFile, token) ==
-        install::ControlInstaller::Result::Installed) {
-        ActivateControl();
+    using Result = install::ControlInstaller::Result;
+    if (!installer_ || !record_) return;
+    const fw::LifeWatch alive = life_.Watch();
+    const Result result = installer_->InstallControlFile(url, localFile, token);
+    if (!alive || result == Result::NotAwaited) return;
+    // The file that answered the offer ends it: the control is there as the
+    // page asks for it, or this page load does not offer it again.
+    install::ControlRegistryEntry lookup;
+    if (result != Result::Installed ||
+        !lookup.IsInstalled(record_->clsid, record_->productVersion)) {
+        EndOffer(result == Result::Installed
+                     ? "The control file did not install the control this page needs (class " +
+                           record_->clsidText + ", version " + record_->productVersion + ")."
+                     : std::string());
+        return;
     }
+    const std::optional<OfferKey> key = offerKey_;
+    if (key) ThePluginApp().offers.Complete(*key, true);
+    ActivateControl();  // may end this window
+    if (key) ActivateWaiting(*key);
 }
 
 // A request event needs its two arguments (URL, number); a shorter one, or
@@ -126,7 +171,7 @@ bool ControlWindow::RequestUrlAsFile(const std::string& url, int32_t requestId) 
     if (!absolute) return false;
     const std::uintptr_t token = NextRequestToken();
     requests_.Note(*absolute, requestId, token);
-    RequestUrl(*absolute, token);
+    if (!RequestUrl(*absolute, token) && token != 0) requests_.TakeToken(token);
     return true;
 }
 
@@ -144,8 +189,12 @@ void ControlWindow::DeliverAnswer(std::uintptr_t token, std::string url, std::st
     }
 }
 
+// The awaited control file did not come: the offer ends failed.
 void ControlWindow::EndRequest(std::uintptr_t token) {
-    if (installer_) installer_->EndRequest(token);
+    if (installer_ && installer_->Awaits(token)) {
+        installer_->EndRequest(token);
+        EndOffer("The control file could not be fetched.");
+    }
     requests_.TakeToken(token);
 }
 

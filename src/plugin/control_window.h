@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "framework/life_token.h"
 #include "framework/wnd.h"
 #include "install/control_installer.h"
+#include "plugin/offer_board.h"
 #include "propfile/ocx_info.h"
 #include "scripting/control_scripting.h"
 #include "scripting/file_requests.h"
@@ -29,12 +32,15 @@ public:
     explicit ControlWindow(PluginWindow* parent);
     ~ControlWindow() override;
 
-    // Activation: reads the delivered property file once and activates.
-    void LoadPropertyFile(std::string fileName, std::string url, int32_t width, int32_t height);
+    // Activation from the delivered property file's `bytes` (read once, at
+    // delivery; nullopt: it could not be read). A file that cannot be read
+    // still makes the record, but nothing is created or offered.
+    void LoadPropertyFile(std::string fileName, std::optional<std::string> bytes, std::string url,
+                          int32_t width, int32_t height);
     // Takes the record of a property file; a window that already holds one
     // ignores further records. Activates the control; `propertyFile`, when
     // given, is the record's file as the reader left it (it is used for the
-    // saved state instead of opening the file again).
+    // saved state instead of opening the bytes again).
     void TakeRecord(std::unique_ptr<propfile::COCXInfo> record,
                     propfile::CStorageFile* propertyFile = nullptr);
     void ActivateControl(propfile::CStorageFile* propertyFile = nullptr);
@@ -42,8 +48,11 @@ public:
     // the window is no longer started then.
     void StopControl();
 
-    // Installation of a missing control: the offer, and the delivered file,
-    // which activates the control once it is installed.
+    // Installation of a missing control: the offer (at most one per window,
+    // shared with the other windows that need the same control, see
+    // OfferBoard), and the delivered file, which activates the control, and
+    // every window waiting for it, once it is installed in the version the
+    // page asks for. Either may end this window, and others.
     void OfferDownload();
     // `token`: the one the delivered stream carries (0: none).
     void InstallControlFile(std::string url, std::string localFile, std::uintptr_t token = 0);
@@ -82,7 +91,9 @@ public:
 private:
     void ApplyEmbedParameters();
     std::uintptr_t NewRequestToken() override;
-    void RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) override;
+    bool RequestUrl(const std::string& absoluteUrl, std::uintptr_t token) override;
+    // The offer this window made ended without the control.
+    void EndOffer(const std::string& status);
     void ShowStatus(const std::string& message) override;
 
     PluginWindow* const parentWindow_;  // not owned
@@ -96,6 +107,11 @@ private:
     bool started_ = false;
     // Decided when the control is created: the page's data may reach it.
     bool safeForInitializing_ = false;
+    // The property file as delivered: every activation reads its saved state.
+    std::string propertyBytes_;
+    bool offered_ = false;               // the missing control was offered (or joined)
+    std::optional<OfferKey> offerKey_;   // the offer this window made, if any
+    const fw::LifeToken life_;
 };
 
 }  // namespace plugin

@@ -11,6 +11,7 @@
 #include "plugin/control_window.h"
 #include "plugin/plugin_instance.h"
 #include "plugin/plugin_window.h"
+#include "propfile/file_bytes.h"
 
 namespace plugin {
 
@@ -29,7 +30,7 @@ NPError NPP_New(NPMIMEType, NPP instance, uint16_t, int16_t argc, char* argn[], 
     instance->pdata = memory;
     if (!memory) return NPERR_OUT_OF_MEMORY_ERROR;
     auto* record =
-        new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr, {}};
+        new (memory) PluginInstanceData{kDefaultEmbedSize, kDefaultEmbedSize, nullptr, {}, {}};
     ApplyEmbedArguments(*record, argc, argn, argv);
     return NPERR_NO_ERROR;
 } catch (...) {
@@ -82,6 +83,13 @@ NPError NPP_SetWindow(NPP instance, NPWindow* npWindow) try {
                              SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         window->UpdateWindow();
     }
+    // Last: the activation may end the instance, which is not touched after.
+    if (record->earlyPropertyFile) {
+        PluginInstanceData::EarlyPropertyFile early = std::move(*record->earlyPropertyFile);
+        record->earlyPropertyFile.reset();
+        window->OnPropertyFile(std::move(early.fileName), std::move(early.url),
+                               std::move(early.bytes));
+    }
     return NPERR_NO_ERROR;
 } catch (...) {
     return NPERR_GENERIC_ERROR;
@@ -102,13 +110,25 @@ int32_t NPP_WriteReady(NPP, NPStream*) { return 0x0FFFFFFF; }
 // The data is discarded: the file arrives whole through NPP_StreamAsFile.
 int32_t NPP_Write(NPP, NPStream*, int32_t, int32_t len, void*) { return len; }
 
+// A property file is read into memory here, at once: the browser may delete
+// its copy as soon as this returns. One that comes before the instance's
+// window is kept for the window.
 void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) try {
     if (!instance || !stream || !stream->url) return;
     PluginInstanceData* record = RecordOf(instance);
-    if (!record || !record->window) return;
-    PluginWindow* window = record->window.get();
+    if (!record) return;
     std::string fileName = fname ? fname : "";
     std::string url = stream->url;
+    if (!record->window) {
+        if (!stream->notifyData && !record->earlyPropertyFile &&
+            ClassifyDeliveredFile(url) == DeliveredFileKind::PropertyFile) {
+            std::optional<std::string> bytes = propfile::ReadFileBytes(fileName);
+            record->earlyPropertyFile = PluginInstanceData::EarlyPropertyFile{
+                std::move(fileName), std::move(url), std::move(bytes)};
+        }
+        return;
+    }
+    PluginWindow* window = record->window.get();
     // The answer to a request made with a token goes to that request, or
     // nowhere when it is no longer open; never by its URL's extension.
     if (stream->notifyData) {
@@ -116,7 +136,9 @@ void NPP_StreamAsFile(NPP instance, NPStream* stream, const char* fname) try {
         return;
     }
     switch (ClassifyDeliveredFile(url)) {
-    case DeliveredFileKind::PropertyFile: window->OnPropertyFile(fileName, url); break;
+    case DeliveredFileKind::PropertyFile:
+        window->OnPropertyFile(fileName, url, propfile::ReadFileBytes(fileName));
+        break;
     case DeliveredFileKind::ControlFile: window->OnControlFile(url, fileName); break;
     case DeliveredFileKind::RequestedFile: window->OnRequestedFile(url, fileName); break;
     }

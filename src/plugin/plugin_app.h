@@ -1,11 +1,13 @@
 // The plug-in's application object: the list of started controls of the whole
-// process and the directory into which control files are placed.
+// process, the offers of missing controls, and the directory into which
+// control files are placed.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "framework/win_app.h"
+#include "plugin/offer_board.h"
 #include "plugin/started_controls.h"
 
 namespace plugin {
@@ -19,6 +21,8 @@ public:
     BOOL InitInstance() override;
 
     StartedControls startedControls;
+    // The offers of missing controls, shared by the instances.
+    OfferBoard offers;
     // Where control files are placed: "Ocx Storage" of the profile section
     // "Directories", else the system directory.
     std::wstring ocxStorageDirectory;

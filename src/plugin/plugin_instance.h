@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,15 @@ struct PluginInstanceData {
     // The embed's attributes as the page gave them (the browser's arrays live
     // only during NPP_New); pairs without a name are left out.
     std::vector<std::pair<std::string, std::string>> arguments;
+    // The first property file delivered while the instance had no window,
+    // read at once (the browser deletes its copy): loaded when a window
+    // comes.
+    struct EarlyPropertyFile {
+        std::string fileName;
+        std::string url;
+        std::optional<std::string> bytes;  // nullopt: it could not be read
+    };
+    std::optional<EarlyPropertyFile> earlyPropertyFile;
 };
 
 constexpr int32_t kDefaultEmbedSize = 100;

@@ -64,10 +64,11 @@ void PluginWindow::DestroyControlObjects() {
     if (m_pCtrlCont) std::exchange(m_pCtrlCont, nullptr)->Disconnect();
 }
 
-void PluginWindow::OnPropertyFile(std::string fileName, std::string url) {
+void PluginWindow::OnPropertyFile(std::string fileName, std::string url,
+                                  std::optional<std::string> bytes) {
     if (!controlWindow_ || !instanceData) return;
-    controlWindow_->LoadPropertyFile(std::move(fileName), std::move(url), instanceData->width,
-                                    instanceData->height);
+    controlWindow_->LoadPropertyFile(std::move(fileName), std::move(bytes), std::move(url),
+                                    instanceData->width, instanceData->height);
 }
 
 void PluginWindow::OnControlFile(std::string url, std::string fileName) {

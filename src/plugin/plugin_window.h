@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "framework/wnd.h"
@@ -33,8 +34,9 @@ public:
     void DestroyControlObjects();
 
     // Delivered files, forwarded to the ControlWindow; ignored when there is
-    // none (the instance's subclassing failed).
-    void OnPropertyFile(std::string fileName, std::string url);
+    // none (the instance's subclassing failed). A property file comes with
+    // its bytes as read at delivery (nullopt: unreadable).
+    void OnPropertyFile(std::string fileName, std::string url, std::optional<std::string> bytes);
     void OnControlFile(std::string url, std::string fileName);
     void OnRequestedFile(std::string url, std::string fileName);
     // A stream that carries the token of a request, whatever its URL, and the

@@ -58,9 +58,19 @@ BOOL CPropertyFileReader::ReadPropertyFile(const std::string& path, COCXInfo& in
 
 BOOL CPropertyFileReader::ReadPropertyFile(const std::string& path, COCXInfo& info,
                                            CStorageFile& file) {
+    return ReadOpened([&] { return file.Open(path); }, info, file);
+}
+
+BOOL CPropertyFileReader::ReadPropertyBytes(const std::string& bytes, COCXInfo& info,
+                                            CStorageFile& file) {
+    return ReadOpened([&] { return file.OpenInMemory(bytes); }, info, file);
+}
+
+template <typename Open>
+BOOL CPropertyFileReader::ReadOpened(Open open, COCXInfo& info, CStorageFile& file) {
     // The storage walk reports refusals as OleError; they end the read here.
     try {
-        if (!file.Open(path)) return FALSE;
+        if (!open()) return FALSE;
         info.browserVersion = ReadTextValue(file, propfile::kBrowserVersionStream);
         file.EnterStorage(propfile::kHeaderSection);
         for (const HeaderField& field : propfile::kHeaderFields) {

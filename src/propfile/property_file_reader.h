@@ -28,12 +28,20 @@ public:
     // then means the identifier was read); otherwise it is Closed again, or,
     // when a commit was refused on the way out, left to its destructor.
     BOOL ReadPropertyFile(const std::string& path, COCXInfo& info, CStorageFile& file);
+    // The same read of a property file held in memory (CStorageFile::
+    // OpenInMemory): `file` stands on its own copy of `bytes`.
+    BOOL ReadPropertyBytes(const std::string& bytes, COCXInfo& info, CStorageFile& file);
 
     // Reads the class identifier of `storage` into `info.clsid` and its
     // braced text into `info.clsidText`. FALSE leaves `clsid` untouched when
     // the identifier cannot be read, and `clsidText` untouched when it cannot
     // be put into text.
     BOOL ReadControlClass(IStorage* storage, COCXInfo& info);
+
+private:
+    // The walk after `open()` (which opens `file` and may throw OleError).
+    template <typename Open>
+    BOOL ReadOpened(Open open, COCXInfo& info, CStorageFile& file);
 };
 
 }  // namespace propfile

@@ -20,10 +20,10 @@ bool StandsIn(const CStorageFile& file, const char* name) {
 
 }  // namespace
 
-bool OpenSavedState(CStorageFile& file, const std::string& path) {
+bool OpenSavedState(CStorageFile& file, const std::string& bytes) {
     if (!StandsIn(file, kObjectPropertySection)) {
         try {
-            if (!file.Open(path)) return false;
+            if (!file.OpenInMemory(bytes)) return false;
             file.EnterStorage(kObjectPropertySection);
         } catch (const OleError&) {
             LeaveSavedState(file);

@@ -13,10 +13,11 @@ namespace propfile {
 // Stands `file` in "Object Property Section" with "Contents" open as its one
 // stream. A `file` that already stands in that section (as
 // CPropertyFileReader::ReadPropertyFile leaves it) is used as it is; a Closed
-// one is opened at `path` first. FALSE when the file or the section is
+// one is opened first on a copy of `bytes`, the property file as read into
+// memory (CStorageFile::OpenInMemory). FALSE when the file or the section is
 // refused (`file` is then left as it was, or Closed). A missing "Contents" is
 // no refusal: the control starts as new.
-bool OpenSavedState(CStorageFile& file, const std::string& path);
+bool OpenSavedState(CStorageFile& file, const std::string& bytes);
 
 // Leaves every storage `file` still stands in, committing each. The file was
 // only read: a commit refused on the way out (as for a read-only file) is

@@ -1,5 +1,9 @@
 #include "propfile/storage_file.h"
 
+#include <cstring>
+
+#include "framework/unique_resource.h"
+
 #include "propfile/ansi_text.h"
 #include "propfile/compound_file_check.h"
 #include "propfile/ole_error.h"
@@ -17,21 +21,61 @@ CStorageFile::~CStorageFile() {
     while (!parentStack_.empty()) parentStack_.pop_back();
 }
 
+namespace {
+
+// The root storage through `open(mode, root)`: read-write, else read-only.
+template <typename OpenRoot>
+ComPtr<IStorage> OpenRootStorage(OpenRoot open) {
+    ComPtr<IStorage> root;
+    HRESULT status = open(CStorageFile::kReadWriteStorageMode, root.ReleaseAndGetAddressOf());
+    if (status != S_OK) status = open(CStorageFile::kReadOnlyStorageMode, root.ReleaseAndGetAddressOf());
+    if (status != S_OK || !root) throw OleError(status != S_OK ? status : E_UNEXPECTED);
+    return root;
+}
+
+// A movable memory block holding a copy of `bytes` (at least one byte).
+fw::UniqueHGlobal CopyToGlobal(const std::string& bytes) {
+    fw::UniqueHGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, bytes.empty() ? 1 : bytes.size()));
+    if (!memory) throw OleError(E_OUTOFMEMORY);
+    void* data = ::GlobalLock(memory.get());
+    if (!data) throw OleError(E_OUTOFMEMORY);
+    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+    ::GlobalUnlock(memory.get());
+    return memory;
+}
+
+}  // namespace
+
 BOOL CStorageFile::Open(const std::string& path) {
     if (isOpen_ || currentStorage_) return FALSE;
     // A damaged file can send the platform's storage code into an endless loop.
     if (!propfile::FileHasSoundCompoundStructure(path)) throw OleError(STG_E_DOCFILECORRUPT);
     const std::wstring widePath = WidenAnsi(path);
-    ComPtr<IStorage> root;
-    HRESULT status = ::StgOpenStorage(widePath.c_str(), nullptr, kReadWriteStorageMode, nullptr,
-                                      0, &root);
-    if (status != S_OK) {
-        root.Reset();
-        status = ::StgOpenStorage(widePath.c_str(), nullptr, kReadOnlyStorageMode, nullptr, 0,
-                                  &root);
+    currentStorage_ = OpenRootStorage([&](DWORD mode, IStorage** root) {
+        return ::StgOpenStorage(widePath.c_str(), nullptr, mode, nullptr, 0, root);
+    });
+    isOpen_ = TRUE;
+    return TRUE;
+}
+
+BOOL CStorageFile::OpenInMemory(const std::string& bytes) {
+    if (isOpen_ || currentStorage_) return FALSE;
+    if (!propfile::HasSoundCompoundStructure(bytes)) throw OleError(STG_E_DOCFILECORRUPT);
+    fw::UniqueHGlobal memory = CopyToGlobal(bytes);
+    ComPtr<ILockBytes> lockBytes;
+    // From here the lock bytes own the block and free it when they go.
+    if (FAILED(::CreateILockBytesOnHGlobal(memory.get(), TRUE, &lockBytes)) || !lockBytes) {
+        throw OleError(E_OUTOFMEMORY);
     }
-    if (status != S_OK || !root) throw OleError(status != S_OK ? status : E_UNEXPECTED);
-    currentStorage_ = std::move(root);
+    static_cast<void>(memory.release());
+    // The block is larger than the file when GlobalAlloc rounds up: the
+    // lock bytes must say the file's own size.
+    ULARGE_INTEGER size{};
+    size.QuadPart = bytes.size();
+    if (FAILED(lockBytes->SetSize(size))) throw OleError(E_OUTOFMEMORY);
+    currentStorage_ = OpenRootStorage([&](DWORD mode, IStorage** root) {
+        return ::StgOpenStorageOnILockBytes(lockBytes.Get(), nullptr, mode, nullptr, 0, root);
+    });
     isOpen_ = TRUE;
     return TRUE;
 }

@@ -45,6 +45,11 @@ public:
     // compound_file_check.h); the object stays Closed then.
     // Returns FALSE, changing nothing, when the object is not Closed.
     BOOL Open(const std::string& path);
+    // The same for a compound file held in memory: the storage stands on its
+    // own copy of `bytes` (an ILockBytes on an HGLOBAL), so commits change
+    // that copy only, never `bytes` or any file. Same modes, throws and
+    // FALSE as Open.
+    BOOL OpenInMemory(const std::string& bytes);
 
     // Opens the sub-storage `name` of the current storage and stands in it.
     // Throws OleError on refusal (also when Closed); nothing changes then.

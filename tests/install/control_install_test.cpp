@@ -49,8 +49,9 @@ Headers Page(const std::string& filenameUrl, const char* isCompressed = "TRUE") 
 class RecordedRequests : public install::UrlRequester {
 public:
     std::uintptr_t NewRequestToken() override { return 0; }
-    void RequestUrl(const std::string& absoluteUrl, std::uintptr_t) override {
+    bool RequestUrl(const std::string& absoluteUrl, std::uintptr_t) override {
         urls.push_back(absoluteUrl);
+        return true;
     }
     void ShowStatus(const std::string& message) override { statusLines.push_back(message); }
     Strings urls;

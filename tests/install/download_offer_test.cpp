@@ -9,7 +9,10 @@
 #include "framework/dialog.h"
 #include "install/address_elision.h"
 #include "install_fixture.h"
+#include "opftool/compound_file_writer.h"
+#include "opftool/property_file_builder.h"
 #include "plugin/control_window.h"
+#include "registry_test_support.h"
 #include "resources/download_warning_ids.h"
 
 using namespace plugin;  // the plug-in's own classes under test
@@ -116,6 +119,31 @@ TEST_F(DownloadOffer, AnAddressThatCannotBeFetchedShowsNothing) {
         responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
         OpenPage(With(kAllHeaders, filenameUrl));
         EXPECT_EQ(0, responder->timesShown);
+    }
+    EXPECT_EQ(Strings{}, browser.requestedUrls());
+}
+
+// A property file that cannot be read ends activation: its class was never
+// read, so nothing is created or offered, whatever its headers say.
+TEST_F(DownloadOffer, APropertyFileThatCannotBeReadOffersNothing) {
+    opftool::PropertyFileContent content;
+    content.clsid = NewClassId();
+    content.headers = With(kAllHeaders, "clock.oc_");
+    opftool::StorageNode withoutObject = opftool::BuildPropertyFile(content);
+    std::erase_if(withoutObject.storages, [](const opftool::StorageNode& storage) {
+        return storage.name == "Object Property Section";
+    });
+    const std::string damaged = scratch_ + "damaged.opf";
+    ASSERT_EQ(S_OK, opftool::WriteCompoundFile(damaged, withoutObject));
+    for (const std::string& file : {damaged, scratch_ + "missing.opf"}) {
+        SCOPED_TRACE(file);
+        responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
+        nphost::Instance& page = NewPage();
+        page.Deliver(kPageUrl, file);
+        EXPECT_EQ(0, responder->timesShown);
+        ASSERT_NE(nullptr, WindowOf(page));
+        EXPECT_NE(nullptr, WindowOf(page)->Record());
+        EXPECT_FALSE(WindowOf(page)->IsStarted());
     }
     EXPECT_EQ(Strings{}, browser.requestedUrls());
 }

@@ -137,9 +137,10 @@ void InstallTest::ShowPage(nphost::Instance& instance, const Headers& headers,
     opftool::PropertyFileContent content;
     content.clsid = clsid.value_or(NewClassId());
     content.headers = headers;
-    const std::string path = scratch_ + "page" + std::to_string(++pages_) + ".opf";
-    EXPECT_EQ(S_OK, opftool::WriteCompoundFile(path, opftool::BuildPropertyFile(content)));
-    instance.Deliver(kPageUrl, path);
+    content.contents = pageContents;
+    lastPage = scratch_ + "page" + std::to_string(++pages_) + ".opf";
+    EXPECT_EQ(S_OK, opftool::WriteCompoundFile(lastPage, opftool::BuildPropertyFile(content)));
+    instance.Deliver(kPageUrl, lastPage);
 }
 
 ControlWindow* InstallTest::WindowOf(nphost::Instance& instance) {

@@ -50,6 +50,11 @@ protected:
     // The storage directories as the plug-in hands them to its installer.
     install::StorageDirectories Storage() const;
 
+    // The saved state ("Contents") of the property files ShowPage writes.
+    std::string pageContents;
+    // The path of the property file ShowPage wrote last.
+    std::string lastPage;
+
     std::string scratch_;  // ends with a backslash
     std::string storage_;  // the storage directory, without a trailing backslash
     std::string perUser_;  // the per-user storage directory, made by the first per-user placement

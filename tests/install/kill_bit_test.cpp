@@ -128,7 +128,7 @@ TEST_F(KillBit, AKilledClassIsNeitherCreatedNorOfferedNorInstalled) {
         ASSERT_NE(nullptr, window);
         struct : install::UrlRequester {
             std::uintptr_t NewRequestToken() override { return 0; }
-            void RequestUrl(const std::string&, std::uintptr_t) override {}
+            bool RequestUrl(const std::string&, std::uintptr_t) override { return true; }
             void ShowStatus(const std::string&) override {}
         } nowhere;
         install::ControlOffer offer;

@@ -1,12 +1,15 @@
 // The whole road with real test controls: a page names a control that is not
 // installed, the user says Yes, the compressed control file arrives, is
-// expanded byte for byte, registers itself, and the control is created and
-// started in the page.
+// expanded byte for byte, registers itself, and the control is created from
+// the page's saved state and started in the page. Embeds of one page share
+// the offer; one that ends without the control is not made again.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
 #include "install/control_registry_entry.h"
 #include "install_fixture.h"
@@ -14,6 +17,7 @@
 #include "plugin/control_window.h"
 #include "propfile/ansi_text.h"
 #include "propfile/ocx_info.h"
+#include "framework/unique_resource.h"
 #include "registry_test_support.h"
 #include "test_control_support.h"
 
@@ -26,6 +30,21 @@ using test_controls::Info;
 using test_controls::Variant;
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// The running control's "Caption" property, or "?".
+std::wstring CaptionOf(ControlWindow* window) {
+    IUnknown* control = window ? window->GetControlUnknown() : nullptr;
+    Microsoft::WRL::ComPtr<IDispatch> dispatch;
+    if (!control || FAILED(control->QueryInterface(IID_PPV_ARGS(&dispatch)))) return L"?";
+    DISPPARAMS none = {};
+    fw::UniqueVariant value;
+    if (FAILED(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, value.get(), nullptr,
+                                nullptr)) ||
+        value->vt != VT_BSTR) {
+        return L"?";
+    }
+    return value->bstrVal ? value->bstrVal : L"";
+}
 
 std::string CompressedByOpftool(const std::string& bytes) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
@@ -46,10 +65,13 @@ protected:
     std::string placed_;
 };
 
+// The browser deletes its copy of the property file right after delivering
+// it: the saved state still reaches the control after the installation.
 TEST_F(WholeRoad, ACompressedControlIsFetchedExpandedRegisteredCreatedAndStarted) {
     const auto& basic = Info(Variant::basic);
     const std::string original = ReadWholeFile(Narrow(basic.dllPath));
     ASSERT_FALSE(original.empty());
+    pageContents = test_controls::EncodeControlState({L"kept in memory", L"", 0});
     // Each under its own name: the first placed control stays loaded.
     const struct {
         const char* compressor;
@@ -70,6 +92,7 @@ TEST_F(WholeRoad, ACompressedControlIsFetchedExpandedRegisteredCreatedAndStarted
                                            {"IsCompressed", "TRUE"},
                                            {"Product Version", basic.productVersion}},
                                           basic.clsid);
+        ASSERT_TRUE(::DeleteFileA(lastPage.c_str()));
         ASSERT_EQ(1, browser.RunPending());
         placed_ = storage_ + "\\" + c.name + ".ocx";
 
@@ -82,6 +105,7 @@ TEST_F(WholeRoad, ACompressedControlIsFetchedExpandedRegisteredCreatedAndStarted
         ASSERT_NE(nullptr, window);
         EXPECT_TRUE(window->IsStarted());
         EXPECT_NE(nullptr, window->Control().Unknown());
+        EXPECT_EQ(L"kept in memory", CaptionOf(window));
 
         EXPECT_EQ(NPERR_NO_ERROR, page.Destroy());
         test_controls::CallRegistrationEntry(std::wstring(placed_.begin(), placed_.end()),
@@ -89,32 +113,93 @@ TEST_F(WholeRoad, ACompressedControlIsFetchedExpandedRegisteredCreatedAndStarted
     }
 }
 
-// A control file that installs another product version than the page's is
-// taken out again: the page stays without a control, is told so once, and
-// is not offered the download a second time.
-TEST_F(WholeRoad, APlacedControlOfAnotherVersionIsTakenOutAgain) {
-    const auto& other = Info(Variant::version_two);
-    const ScopedClassesKey guard("CLSID\\" + std::string(other.clsidText));
-    browser.Serve("http://host/pages/clock.oc_",
-                  WriteScratchFile("clock.oc_",
-                                   CompressedByOpftool(ReadWholeFile(Narrow(other.dllPath)))));
+// Embeds of one page that need the same missing control: one warning, one
+// download, and each runs once it is installed.
+TEST_F(WholeRoad, EmbedsOfOneMissingControlShareOneOfferAndAllRun) {
+    const auto& basic = Info(Variant::basic);
+    const ScopedClassesKey guard("CLSID\\" + std::string(basic.clsidText));
+    browser.Serve("http://host/pages/shared.oc_",
+                  WriteScratchFile("shared.oc_",
+                                   CompressedByOpftool(ReadWholeFile(Narrow(basic.dllPath)))));
     responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
-    responder->laterAnswer = UserAnswer::No;
-    nphost::Instance& page = OpenPage({{"Filename Url", "clock.oc_"},
-                                       {"IsCompressed", "TRUE"},
-                                       {"Product Version", "9, 9, 9, 9"}},
-                                      other.clsid);
+    const Headers headers = {{"Filename Url", "shared.oc_"},
+                             {"IsCompressed", "TRUE"},
+                             {"Product Version", basic.productVersion}};
+    nphost::Instance& first = OpenPage(headers, basic.clsid);
+    nphost::Instance& second = OpenPage(headers, basic.clsid);
     ASSERT_EQ(1, browser.RunPending());
+    placed_ = storage_ + "\\shared.ocx";
 
     EXPECT_EQ(1, responder->timesShown);
-    EXPECT_EQ(1u, browser.statusLines().size());
-    EXPECT_EQ(std::vector<std::string>{}, StoredFiles());
-    install::ControlRegistryEntry lookup;
-    EXPECT_FALSE(lookup.IsInstalled(other.clsid, ""));
-    ControlWindow* window = WindowOf(page);
-    ASSERT_NE(nullptr, window);
-    EXPECT_FALSE(window->IsStarted());
-    EXPECT_EQ(std::vector<std::string>{"http://host/pages/clock.oc_"}, browser.requestedUrls());
+    EXPECT_EQ(std::vector<std::string>{"http://host/pages/shared.oc_"}, browser.requestedUrls());
+    for (nphost::Instance* page : {&first, &second}) {
+        ControlWindow* window = WindowOf(*page);
+        ASSERT_NE(nullptr, window);
+        EXPECT_TRUE(window->IsStarted());
+        EXPECT_NE(nullptr, window->GetControlUnknown());
+    }
+    EXPECT_EQ(NPERR_NO_ERROR, first.Destroy());
+    EXPECT_EQ(NPERR_NO_ERROR, second.Destroy());
+}
+
+// An offer that ends without the control the page asks for: the instance
+// stays empty, says so once, and neither it nor another embed of the same
+// control offers it again while it lives (no loop of warnings).
+TEST_F(WholeRoad, AnOfferThatEndsWithoutTheControlIsNotMadeAgain) {
+    const auto& other = Info(Variant::version_two);
+    const auto& basic = Info(Variant::basic);
+    const struct {
+        const char* name;
+        const test_controls::VariantInfo* delivered;  // null: nothing is served
+        bool freshClass;       // the page names a class the file does not register
+        const char* version;
+        std::function<bool(const std::string&)> refuses;
+    } cases[] = {
+        {"a control of another version", &other, false, "9, 9, 9, 9", nullptr},
+        {"a control file that registers another class", &basic, true, basic.productVersion,
+         nullptr},
+        {"a request the browser refuses", &basic, false, basic.productVersion,
+         [](const std::string&) { return true; }},
+        {"a file the browser cannot fetch", nullptr, false, basic.productVersion, nullptr},
+    };
+    int served = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const test_controls::VariantInfo& info = c.delivered ? *c.delivered : basic;
+        const ScopedClassesKey guard("CLSID\\" + std::string(info.clsidText));
+        const std::string name = "road" + std::to_string(++served);
+        const std::string url = std::string(kPageFolder) + name + ".oc_";
+        if (c.delivered) {
+            browser.Serve(url, WriteScratchFile(name + ".oc_", CompressedByOpftool(ReadWholeFile(
+                                                                   Narrow(info.dllPath)))));
+        }
+        browser.refuses = c.refuses;
+        const std::size_t requested = browser.requestedUrls().size();
+        const std::size_t status = browser.statusLines().size();
+        responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
+        const CLSID clsid = c.freshClass ? NewClassId() : info.clsid;
+        const Headers headers = {{"Filename Url", name + ".oc_"},
+                                 {"IsCompressed", "TRUE"},
+                                 {"Product Version", c.version}};
+        nphost::Instance& page = OpenPage(headers, clsid);
+        browser.RunPending();
+        nphost::Instance& again = OpenPage(headers, clsid);
+        browser.RunPending();
+        browser.refuses = nullptr;
+
+        EXPECT_EQ(1, responder->timesShown);
+        EXPECT_EQ(requested + 1, browser.requestedUrls().size());
+        EXPECT_EQ(status + 1, browser.statusLines().size());
+        EXPECT_EQ(std::vector<std::string>{}, StoredFiles());  // nothing left behind
+        for (nphost::Instance* instance : {&page, &again}) {
+            ControlWindow* window = WindowOf(*instance);
+            ASSERT_NE(nullptr, window);
+            EXPECT_FALSE(window->IsStarted());
+            EXPECT_EQ(nullptr, window->GetControlUnknown());
+        }
+        EXPECT_EQ(NPERR_NO_ERROR, page.Destroy());
+        EXPECT_EQ(NPERR_NO_ERROR, again.Destroy());
+    }
 }
 
 }  // namespace

@@ -168,6 +168,34 @@ TEST_F(PageScripting, ControlNotSafeGetsNoObjectOrNoPageData) {
     }
 }
 
+// A browser table too small for the scripting calls, or with one of them
+// null: no scriptable object is handed out, and the control still runs.
+TEST_F(PageScripting, ABrowserTableWithoutTheScriptingCallsLeavesTheBridgeOff) {
+    const struct {
+        const char* name;
+        void (*spoil)(NPNetscapeFuncs&);
+    } cases[] = {
+        {"too small", [](NPNetscapeFuncs& t) { t.size = kNetscapeFuncsScriptingSize - 1; }},
+        {"no invoke", [](NPNetscapeFuncs& t) { t.invoke = nullptr; }},
+        {"no setexception", [](NPNetscapeFuncs& t) { t.setexception = nullptr; }},
+    };
+    NPNetscapeFuncs& table = browser.browserFuncs();
+    const NPNetscapeFuncs whole = table;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.spoil(table);
+        ASSERT_EQ(NPERR_NO_ERROR, NP_Initialize(&table));
+        nphost::Instance& instance = OpenScriptedPage(Variant::safe_for_scripting, {});
+        EXPECT_EQ(nullptr, ScriptableObject(instance));
+        EXPECT_TRUE(Record(instance)->window->GetControlWindow()->IsStarted());
+        EXPECT_EQ(L"saved", Caption(instance));
+        scripts_ = std::make_unique<nphost::ScriptEngine>(browser);
+        EXPECT_EQ(NPERR_NO_ERROR, instance.Destroy());
+        table = whole;
+        ASSERT_EQ(NPERR_NO_ERROR, NP_Initialize(&table));
+    }
+}
+
 // A listener that ends its instance from inside the event, as a page that
 // closes itself does.
 nphost::Instance* instanceToEnd = nullptr;

@@ -60,6 +60,26 @@ TEST_F(PropertyFileDelivery, FillsTheRecordWithTheFileTheUrlAndTheEmbedSize) {
     EXPECT_EQ(100, info->windowHeight);
 }
 
+// A browser may deliver the embed's file before its first window, and delete
+// its copy right after: the file is loaded when the window comes.
+TEST_F(PropertyFileDelivery, AFileDeliveredBeforeTheWindowIsLoadedWhenItComes) {
+    opftool::PropertyFileContent content;
+    content.clsid = kControl;
+    content.headers = {{"Product Name", "Early"}};
+    WriteFile(content);
+    nphost::Instance& instance = browser.NewInstance();
+    ASSERT_EQ(NPERR_NO_ERROR, instance.New({}));
+    instance.Deliver("http://host/early/x.opf", path_);
+    ASSERT_TRUE(::DeleteFileA(path_.c_str()));
+    ASSERT_EQ(NPERR_NO_ERROR, instance.SetWindow());
+
+    const propfile::COCXInfo* info = RecordOf(instance);
+    ASSERT_NE(nullptr, info);
+    EXPECT_EQ("Early", info->productName);
+    EXPECT_TRUE(::IsEqualCLSID(kControl, info->clsid));
+    EXPECT_EQ("http://host/early/", info->baseUrl);
+}
+
 TEST_F(PropertyFileDelivery, BaseUrlEndsAtTheLastSlash) {
     WriteFile({});
     const struct {
