@@ -108,6 +108,7 @@ TEST_F(PublisherCheck, EachOutcomeAsTheUserAndThePolicyDecide) {
         browser.RunPending();
 
         EXPECT_EQ(c.problems, responder->publisherProblems);
+        EXPECT_EQ(Strings{}, responder->cutTexts);  // of the last warning: every line whole
         const std::string placed = storage_ + "\\" + name + ".ocx";
         Strings added;
         for (const std::string& file : StoredFiles()) {
