@@ -9,7 +9,9 @@
 #      in the registry view each browser reads;
 #   3. nphost, given no plug-in path, finds the installed plug-in through the
 #      registry and walks the demo road with it (in a copy of the prefix, so
-#      the demo control it installs does not stay);
+#      the demo control it installs does not stay); per user, again with a
+#      storage directory that takes no file: the control is placed and
+#      registered for the user only;
 #   4. a rebuilt package of the same version stays the same product; a
 #      higher version installs over it: one product, one copy of the files;
 #   5. the older (released) package refuses to install over the higher one;
@@ -109,9 +111,12 @@ msi() {  # expect(0|fails) name action package
 }
 
 # The value's data as reg query prints it, from the registry view VIEW.
-reg_value() {  # VIEW KEY NAME
-    run reg query "$2" /v "$3" /reg:"$1" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^    $3    REG_[A-Z_]*    //p"
+reg_value() {  # VIEW KEY NAME (empty: the key's default value)
+    if [ -z "$3" ]; then
+        run reg query "$2" /ve /reg:"$1" 2>/dev/null | tr -d '\r' | sed -n "s/^    ([^)]*)    REG_[A-Z_]*    //p"
+    else
+        run reg query "$2" /v "$3" /reg:"$1" 2>/dev/null | tr -d '\r' | sed -n "s/^    $3    REG_[A-Z_]*    //p"
+    fi
 }
 
 # Products registered under a display name, as "name version", one line per
@@ -133,6 +138,36 @@ products() {  # DISPLAY_NAME
 
 plugins='SOFTWARE\MozillaPlugins\@nptrv32.project/nptrv32'
 mime_key='MimeTypes\application/x-object-property-file'
+
+# The per-user package where the plug-in cannot place a control in the
+# storage directory (we run as an administrator under Wine, so "Ocx Storage"
+# names a file, in which nothing can be created): the demo control is placed
+# in the per-user directory and registered under HKCU\Software\Classes only.
+# (Wine's HKEY_CLASSES_ROOT does not show per-user classes, as Windows' does,
+# so the control is not created here: placement and registration are checked.)
+demo_clsid='{7E1C0A00-5B3D-4C2E-9A71-3F60D2B8C1D0}'
+per_user_registration() {  # ROAD_DIR (of the package's first road)
+    local road=$1-not-writable storage='HKCU\Software\Trevalon\Trevalon\Directories' original server
+    original=$(reg_value 32 "$storage" "Ocx Storage")
+    run reg add "$storage" /v "Ocx Storage" /d "$user_dir\nptrv32\nptrv32.dll" /f >/dev/null 2>&1
+    stop_wineserver
+    NPTRV_DEMO_REGISTERED=1 NPTRV_DEMO_KEEP_PREFIX=1 "$source_dir/scripts/demo-road" "$tree" "$road" 3 >/dev/null 2>&1
+    run reg add "$storage" /v "Ocx Storage" /d "$original" /f >/dev/null 2>&1
+    local placed="$user_dir\Trevalon\Controls\democtl.ocx"
+    grep -qxF "control 0 DllRegisterServer $placed" "$road/demo.log" 2>/dev/null ||
+        fail "per-user, storage not writable: the demo control was not placed at $placed"
+    # In the view of the plug-in's bitness: HKCU\Software\Classes has two.
+    server=$(WINEPREFIX=$road/wineprefix reg_value "$bits" "HKCU\Software\Classes\CLSID\\$demo_clsid\InprocServer32" "")
+    [ "$server" = "$placed" ] ||
+        fail "per-user, storage not writable: the per-user class names \"$server\", not $placed"
+    local view
+    for view in 32 64; do
+        WINEPREFIX=$road/wineprefix run reg query "HKLM\Software\Classes\CLSID\\$demo_clsid" /reg:$view >/dev/null 2>&1 &&
+            fail "per-user, storage not writable: the class was registered for the machine ($view-bit view)"
+    done
+    WINEPREFIX=$road/wineprefix stop_wineserver
+    rm -rf "$road/wineprefix"
+}
 
 # One package through install, demo, upgrade, refused downgrade, uninstall.
 #   KIND           per-user | per-machine
@@ -180,6 +215,8 @@ package_cycle() {
         fail "$kind: the demo control was not placed at ...$storage"
     grep -q "^control 1 OnGetUrlAsFile " "$road/demo.log" 2>/dev/null ||
         fail "$kind: the demo control got no file"
+
+    [ "$kind" = per-user ] && per_user_registration "$road"
 
     msi 0 "upgrade-$kind" /i "$newer" || return
     [ "$(products "$name")" = "$name $higher" ] || fail "$kind: after the upgrade: $(products "$name")"
