@@ -149,7 +149,9 @@ TEST_F(DownloadOffer, APropertyFileThatCannotBeReadOffersNothing) {
 }
 
 // The browser may tear the instance down from inside the warning's message
-// loop; the answer that follows must touch nothing of the instance.
+// loop; the answer that follows must touch nothing of the instance. Another
+// embed of the same control that joined the offer meanwhile stays empty, and
+// no later embed of it is offered it again while that one lives.
 TEST_F(DownloadOffer, TeardownWhileTheWarningIsUpDropsTheAnswer) {
     const struct {
         const char* name;
@@ -161,12 +163,24 @@ TEST_F(DownloadOffer, TeardownWhileTheWarningIsUpDropsTheAnswer) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const CLSID clsid = NewClassId();
         nphost::Instance& page = NewPage();
-        responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes,
-                                                             [&] { c.teardown(page); });
-        ShowPage(page, With(kAllHeaders, "clock.oc_"));
+        nphost::Instance* joined = nullptr;
+        responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes, [&] {
+            joined = &OpenPage(With(kAllHeaders, "clock.oc_"), clsid);
+            c.teardown(page);
+        });
+        ShowPage(page, With(kAllHeaders, "clock.oc_"), clsid);
         EXPECT_EQ(1, responder->timesShown);
         EXPECT_EQ(nullptr, WindowOf(page));
+        ASSERT_NE(nullptr, joined);
+        nphost::Instance& later = OpenPage(With(kAllHeaders, "clock.oc_"), clsid);
+        EXPECT_EQ(1, responder->timesShown);
+        for (nphost::Instance* other : {joined, &later}) {
+            ASSERT_NE(nullptr, WindowOf(*other));
+            EXPECT_FALSE(WindowOf(*other)->IsStarted());
+            EXPECT_EQ(NPERR_NO_ERROR, other->Destroy());
+        }
     }
     EXPECT_EQ(Strings{}, browser.requestedUrls());
 }
