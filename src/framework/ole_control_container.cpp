@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <wrl/client.h>
+
 #include "framework/enum_unknown.h"
 #include "framework/ole_control_site.h"
 #include "framework/wnd.h"
@@ -28,7 +30,14 @@ BOOL COleControlContainer::CreateControl(CWnd* wndCtrl, REFCLSID clsid, DWORD st
     sites_.reserve(sites_.size() + 1);  // a site is never made and then lost
     auto* site = new COleControlSite(this);
     sites_.push_back(site);
-    if (SUCCEEDED(site->CreateOrLoad(clsid, wndCtrl, rect, style, id, persist, mayLoad))) return TRUE;
+    // The control may end its page while it is created (this container is
+    // disconnected then, and the site destroyed): both are held until the
+    // end, and neither is used once that happened.
+    const Microsoft::WRL::ComPtr<IOleContainer> self(GetOleContainer());
+    const Microsoft::WRL::ComPtr<COleControlSite> held(site);
+    const HRESULT hr = site->CreateOrLoad(clsid, wndCtrl, rect, style, id, persist, mayLoad);
+    if (!site->m_pCtrlCont) return FALSE;
+    if (SUCCEEDED(hr)) return TRUE;
     site->DestroyControl();
     return FALSE;
 }

@@ -47,9 +47,17 @@ ULONG COleControlSite::Release() {
     return remaining;
 }
 
+// The control's code runs in each step, and a control may end its page
+// from there (the container disconnects, this site is destroyed): the site
+// holds itself, and a step that finds it destroyed stops at once.
 HRESULT COleControlSite::CreateOrLoad(REFCLSID clsid, CWnd* wndCtrl, const RECT& rect, DWORD style,
                                       UINT id, COleStreamFile* persist, const StateGate& mayLoad) {
+    const ComPtr<COleControlSite> self(this);
+    const auto destroyed = [this] { return m_pCtrlCont == nullptr; };
+    // Known to the window object from the start: destroyed meanwhile, it
+    // destroys this site with it.
     m_pWndCtrl = wndCtrl;
+    if (m_pWndCtrl) m_pWndCtrl->m_pCtrlSite = this;
     m_nID = id;
     position_ = rect;
     HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&m_pObject));
@@ -64,14 +72,22 @@ HRESULT COleControlSite::CreateOrLoad(REFCLSID clsid, CWnd* wndCtrl, const RECT&
     const bool siteFirst = (miscStatus & OLEMISC_SETCLIENTSITEFIRST) != 0;
     if (siteFirst) hr = oleObject_->SetClientSite(this);
     clientSiteSet_ = siteFirst;
-    if (SUCCEEDED(hr)) hr = LoadState(!mayLoad || mayLoad(m_pObject.Get()) ? persist : nullptr);
+    if (destroyed()) return E_ABORT;
+    // Whether the saved state may be given is asked of the control too.
+    const bool load = SUCCEEDED(hr) && (!mayLoad || mayLoad(m_pObject.Get()));
+    if (destroyed()) return E_ABORT;
+    if (SUCCEEDED(hr)) hr = LoadState(load ? persist : nullptr);
+    if (destroyed()) return E_ABORT;
     if (SUCCEEDED(hr) && !siteFirst) {
         hr = oleObject_->SetClientSite(this);
         clientSiteSet_ = true;
     }
+    if (destroyed()) return E_ABORT;
     // A control without events is still a control.
     if (SUCCEEDED(hr)) ConnectEvents();
+    if (destroyed()) return E_ABORT;
     if (SUCCEEDED(hr)) hr = ActivateInPlace(style);
+    if (destroyed()) return E_ABORT;
     if (FAILED(hr)) Teardown();
     return hr;
 }
@@ -159,7 +175,7 @@ HRESULT COleControlSite::ActivateInPlace(DWORD style) {
     oleObject_->SetExtent(DVASPECT_CONTENT, &extent);  // a fixed-size control may refuse
     const HRESULT hr = oleObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0,
                                           ContainerWindow(), &position_);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr) || !m_pCtrlCont) return hr;  // failed, or the page ended inside
 
     ComPtr<IOleInPlaceObject> inPlace;
     HWND window = nullptr;

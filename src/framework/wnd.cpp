@@ -13,6 +13,7 @@ constexpr wchar_t kWindowObjectProperty[] = L"fw.CWnd";
 }  // namespace
 
 CWnd::~CWnd() {
+    if (m_pCtrlSite) m_pCtrlSite->m_pWndCtrl = nullptr;  // the site never reaches a gone window
     if (m_hWnd) Detach();
 }
 
@@ -110,8 +111,11 @@ LRESULT CALLBACK FrameworkWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPA
 
     // Messages nest (a handler may send messages to its own window): keep the
     // outer message for Default() once the inner one is done.
+    // A handler calls out (to the saved procedure, a control, a script),
+    // and the call may end the window object: it is not touched then.
     const CWnd::CurrentMessage outer = window->current_;
     window->current_ = {message, wParam, lParam};
+    const LifeWatch alive = window->Watch();
     LRESULT result = 0;
     try {
         result = window->WindowProc(message, wParam, lParam);
@@ -119,6 +123,7 @@ LRESULT CALLBACK FrameworkWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         // Nothing may unwind into the system's message dispatch.
         result = 0;
     }
+    if (!alive) return result;
     if (message == WM_NCDESTROY && window->m_hWnd == hWnd) {
         // The window's owner destroyed it under us: forget the handle so that
         // nothing later touches a window that is gone.

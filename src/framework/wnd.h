@@ -14,6 +14,7 @@
 
 #include "framework/cmd_target.h"
 #include "framework/state_gate.h"
+#include "framework/life_token.h"
 
 namespace fw {
 
@@ -88,6 +89,9 @@ public:
     // The window object that wraps hWnd, or null.
     static CWnd* FromHandlePermanent(HWND hWnd);
 
+    // Whether this object still exists after a call out of it (life_token.h).
+    LifeWatch Watch() const { return life_.Watch(); }
+
 protected:
     WNDPROC m_pfnSuper = nullptr;
 
@@ -100,6 +104,7 @@ private:
     friend LRESULT CALLBACK FrameworkWindowProc(HWND, UINT, WPARAM, LPARAM);
     BOOL Bind(HWND hWnd);
     CurrentMessage current_{};
+    LifeToken life_;
 };
 
 LRESULT CALLBACK FrameworkWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -117,18 +117,25 @@ ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string&
     const ClassKeySnapshot classBefore(offer_.clsid);
     ControlMove move(spot->file, *target);
     if (!move.placed()) return Report(Result::NotPlaced, "the file could not be moved into place");
-    if (const std::optional<Result> failed = RegisterPlacedControl(target->path, spot->scope)) {
+    // The control's registration runs its code, which may end the page and
+    // this installer (life_token.h): the installation is finished or undone
+    // with what is held here, and only an installer still there reports.
+    const fw::LifeWatch stillHere = life_.Watch();
+    if (const std::optional<Result> failed = RegisterPlacedControl(
+            target->path, spot->scope, offer_.clsid, offer_.control.productVersion)) {
         move.Undo();
         // The file that is back registers itself again; the class key is
         // then put back as it was, whatever either registration wrote.
         if (target->replacesOwnFile) RunSelfRegistration(target->path, true, spot->scope);
         classBefore.Restore();
+        if (!stillHere) return *failed;
         return Report(*failed, *failed == Result::NotRegistered
                                    ? "it did not register the page's class and version"
                                    : nullptr);
     }
     move.Commit();
     RecordPlacedFile(placed);
+    if (!stillHere) return Result::Installed;
     // Who signed it, or that the user took it unsigned: the installation's
     // one line. Nothing of this object is used after the call.
     browser_.ShowStatus(publisherCheck.statusLine);
@@ -136,17 +143,17 @@ ControlInstaller::Result ControlInstaller::InstallControlFile(const std::string&
 }
 
 std::optional<ControlInstaller::Result> ControlInstaller::RegisterPlacedControl(
-    const std::wstring& path, RegistrationScope scope) {
+    const std::wstring& path, RegistrationScope scope, CLSID clsid, std::string version) {
     const bool registered = RunSelfRegistration(path, true, scope);
     std::optional<Result> failed;
-    if (registered && scope == RegistrationScope::User && !HasUserClassKey(offer_.clsid)) {
+    if (registered && scope == RegistrationScope::User && !HasUserClassKey(clsid)) {
         failed = Result::NeedsAdministrator;
-    } else if (!registered || IsClassKilled(offer_.clsid)) {
+    } else if (!registered || IsClassKilled(clsid)) {
         failed = Result::NotRegistered;
     } else {
         ControlRegistryEntry lookup;
-        const std::optional<std::wstring> server = RegisteredServerFile(offer_.clsid);
-        if (!lookup.IsInstalled(offer_.clsid, offer_.control.productVersion) || !server ||
+        const std::optional<std::wstring> server = RegisteredServerFile(clsid);
+        if (!lookup.IsInstalled(clsid, version) || !server ||
             !IsSameFile(*server, path)) {
             failed = Result::NotRegistered;
         }

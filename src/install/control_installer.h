@@ -102,7 +102,11 @@ private:
     // Has the file just moved to `path` register itself in `scope`; nothing
     // when the class now resolves to it, unkilled, in the page's version,
     // else why not (its registration is undone then).
-    std::optional<Result> RegisterPlacedControl(const std::wstring& path, RegistrationScope scope);
+    // Runs the control's own registration, which may end the page and this
+    // installer: it works on copies only.
+    static std::optional<Result> RegisterPlacedControl(const std::wstring& path,
+                                                       RegistrationScope scope, CLSID clsid,
+                                                       std::string version);
     // `result`, after telling the user about it unless it is Installed.
     Result Report(Result result, const char* why = nullptr);
 

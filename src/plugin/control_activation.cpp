@@ -98,26 +98,38 @@ void ControlWindow::ActivateControl(propfile::CStorageFile* propertyFile) {
         safeForInitializing_ = scripting::IsSafeForInitializing(control, named, effective);
         return safeForInitializing_;
     };
+    // From here on each step runs the control's code (its creation, type
+    // information, safety answers, properties, "Start", the notices), and
+    // the control may end the page in any of them (life_token.h).
+    const fw::LifeWatch alive = Watch();
     CreateControl(named, WS_VISIBLE, rect, parentWindow_, controlId, &file, mayLoad);
     propfile::LeaveSavedState(file);
+    if (!alive) return;
 
     control_.Attach(GetControlUnknown());
     scripting_.Attach(GetControlUnknown(), named, effective);
+    if (!alive) return;
     if (GetControlUnknown() && !safeForInitializing_) {
         ShowStatus("The control is not safe for initialization: it starts without the page's data.");
     }
+    if (!alive) return;
     ApplyEmbedParameters();
+    if (!alive) return;
 
     ThePluginApp().startedControls.Add(this);
     started_ = true;
     control_.Start();
+    if (!alive) return;
     ThePluginApp().startedControls.NotifyStateChanged(this, 0);
+    if (!alive) return;
     file.Close();
 }
 
 void ControlWindow::StopControl() {
     if (!started_) return;
+    const fw::LifeWatch alive = Watch();
     control_.Stop();
+    if (!alive) return;
     ThePluginApp().startedControls.Remove(this);
     started_ = false;
     ThePluginApp().startedControls.NotifyStateChanged(this, 1);

@@ -26,7 +26,12 @@ constexpr fw::MessageMap kControlWindowMap = {nullptr, kControlWindowMessages,
 
 ControlWindow::ControlWindow(PluginWindow* parent) : parentWindow_(parent) {}
 
-ControlWindow::~ControlWindow() { ThePluginApp().offers.Leave(this); }
+// A window that goes while started (the page ended inside its "Start" or
+// "Stop") leaves the process's list all the same.
+ControlWindow::~ControlWindow() {
+    ThePluginApp().offers.Leave(this);
+    ThePluginApp().startedControls.Remove(this);
+}
 
 const fw::MessageMap* ControlWindow::GetMessageMap() const { return &kControlWindowMap; }
 
@@ -73,7 +78,7 @@ void ControlWindow::OfferDownload() {
     OfferKey key{record_->clsid, record_->productVersion, *address};
     if (ThePluginApp().offers.Enter(key, this) != OfferBoard::Entry::First) return;
     offerKey_ = std::move(key);
-    const fw::LifeWatch alive = life_.Watch();
+    const fw::LifeWatch alive = Watch();
     const Result result = installer_->OfferDownload();
     if (!alive || result == Result::Requested) return;
     EndOffer(result == Result::RequestRefused ? "The browser refused to fetch the control file."
@@ -89,7 +94,7 @@ void ControlWindow::InstallControlFile(std::string url, std::string localFile,
                                        std::uintptr_t token) {
     using Result = install::ControlInstaller::Result;
     if (!installer_ || !record_) return;
-    const fw::LifeWatch alive = life_.Watch();
+    const fw::LifeWatch alive = Watch();
     const Result result = installer_->InstallControlFile(url, localFile, token);
     if (!alive || result == Result::NotAwaited) return;
     // The file that answered the offer ends it: the control is there as the
@@ -112,19 +117,22 @@ void ControlWindow::InstallControlFile(std::string url, std::string localFile,
 // A request event needs its two arguments (URL, number); a shorter one, or
 // one whose URL is not a plain string, is left to the default routing. Every
 // event of the default source interface then reaches the page's listeners,
-// which may end the instance: nothing of this window is touched after them.
+// which may end the instance: nothing of this window is touched after them,
+// nor after a request whose file was delivered (and the page ended) at once.
 BOOL ControlWindow::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) {
     auto* event = static_cast<fw::AFX_EVENT*>(pExtra);
     if (nCode != fw::CN_EVENT || !event || !record_ || event->m_eventKind != fw::AFX_EVENT::event) {
         return fw::CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     }
     BOOL handled = FALSE;
+    const fw::LifeWatch alive = Watch();
     if (const std::optional<scripting::FileRequestEvent> request =
             control_.FileRequestOf(event->m_dispid, event->m_pDispParams)) {
         handled = request->url && RequestUrlAsFile(*request->url, request->requestId);
     } else {
         handled = fw::CWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
     }
+    if (!alive) return handled;
     if (event->m_pDispParams) {
         for (const scripting::EventEntry& entry : control_.Events()) {
             if (entry.dispid != event->m_dispid || entry.names.empty()) continue;
@@ -164,14 +172,15 @@ void ControlWindow::ApplyEmbedParameters() {
 }
 
 // The request is noted before the browser is asked: a browser may deliver
-// the file from inside NPN_GetURL.
+// the file from inside NPN_GetURL, and the delivery may end the page.
 bool ControlWindow::RequestUrlAsFile(const std::string& url, int32_t requestId) {
     if (!record_) return false;
     const std::optional<std::string> absolute = urls::MakeAbsoluteUrl(url, record_->baseUrl);
     if (!absolute) return false;
     const std::uintptr_t token = NextRequestToken();
     requests_.Note(*absolute, requestId, token);
-    if (!RequestUrl(*absolute, token) && token != 0) requests_.TakeToken(token);
+    const fw::LifeWatch alive = Watch();
+    if (!RequestUrl(*absolute, token) && token != 0 && alive) requests_.TakeToken(token);
     return true;
 }
 

@@ -111,7 +111,6 @@ private:
     std::string propertyBytes_;
     bool offered_ = false;               // the missing control was offered (or joined)
     std::optional<OfferKey> offerKey_;   // the offer this window made, if any
-    const fw::LifeToken life_;
 };
 
 }  // namespace plugin

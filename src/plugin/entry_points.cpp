@@ -79,9 +79,12 @@ NPError NPP_SetWindow(NPP instance, NPWindow* npWindow) try {
     // The size comes from the page's embed, never from the browser's NPWindow.
     PluginWindow* window = record->window.get();
     if (window->m_hWnd) {
+        // The resize reaches the browser's window procedure and the control,
+        // either of which may end the instance.
+        const fw::LifeWatch alive = window->Watch();
         window->SetWindowPos(nullptr, 0, 0, record->width, record->height,
                              SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        window->UpdateWindow();
+        if (alive) window->UpdateWindow();
     }
     // Last: the activation may end the instance, which is not touched after.
     if (record->earlyPropertyFile) {

@@ -158,6 +158,7 @@ HRESULT TestControl::InvokeMember(DISPID dispid, WORD flags, DISPPARAMS* params,
 // the caller frees.
 HRESULT TestControl::CallStart(EXCEPINFO* exception) {
     Log("Start");
+    EndPageIfAsked("Start");
     if (!state_.startRequestUrl.empty())
         FireRequest(dispid::kRequestEvent, kRequestEventName, state_.startRequestUrl,
                     state_.startRequestId);
@@ -188,6 +189,7 @@ HRESULT TestControl::CallOnGetUrlAsFile(DISPPARAMS* params) {
                               std::to_string(id->lVal) + "|" + std::to_string(reserved->iVal));
     firstLine_ = FirstLineOf(file->bstrVal);
     Invalidate();
+    EndPageIfAsked("OnGetUrlAsFile");
     return S_OK;
 }
 
@@ -198,6 +200,7 @@ HRESULT TestControl::CallOnNewControlStateChanged(DISPPARAMS* params) {
         return hr;
     Log("OnNewControlStateChanged",
         StringArgText(params, 0, *classId.get()) + " " + std::to_string(state->iVal));
+    EndPageIfAsked("OnNewControlStateChanged");
     return S_OK;
 }
 

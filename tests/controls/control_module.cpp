@@ -44,7 +44,26 @@ void Echo(const std::string& line) {
     ::WriteFile(output, text.data(), DWORD(text.size()), &written, nullptr);
 }
 
+BOOL CALLBACK SendEndPageToChild(HWND window, LPARAM message) {
+    ::SendMessageW(window, UINT(message), 0, 0);
+    return TRUE;
+}
+
+BOOL CALLBACK SendEndPage(HWND window, LPARAM message) {
+    ::SendMessageW(window, UINT(message), 0, 0);
+    ::EnumChildWindows(window, SendEndPageToChild, message);
+    return TRUE;
+}
+
 }  // namespace
+
+void EndPageIfAsked(std::string_view place) {
+    wchar_t wanted[64] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"TEST_CONTROL_END_PAGE_IN", wanted, 64);
+    if (length == 0 || length >= 64 || Narrow(wanted) != place) return;
+    const UINT message = ::RegisterWindowMessageW(L"NptrvTestControlEndPage");
+    if (message) ::EnumThreadWindows(::GetCurrentThreadId(), SendEndPage, LPARAM(message));
+}
 
 HMODULE ThisModule() { return reinterpret_cast<HMODULE>(&__ImageBase); }
 

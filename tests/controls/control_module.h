@@ -27,6 +27,15 @@ void Log(int serial, std::string_view call, std::string_view args = {});
 // such lines are never kept in the log that tests read.
 void EchoModuleCall(std::string_view call, std::string_view args = {});
 
+// A control that ends its own page from inside a call, as a hostile or
+// careless one may: when the process's environment variable
+// TEST_CONTROL_END_PAGE_IN names `place` ("DoVerb", "Start",
+// "OnNewControlStateChanged", "OnGetUrlAsFile", "DllRegisterServer",
+// "Clicked"), the registered message
+// "NptrvTestControlEndPage" is sent to every window of the thread (a test's
+// host answers it by destroying the instance). The call then goes on.
+void EndPageIfAsked(std::string_view place);
+
 // UTF-16 to UTF-8 for the log; a null string gives "<null>".
 std::string Narrow(const wchar_t* text);
 std::string Narrow(const std::wstring& text);

@@ -108,6 +108,7 @@ STDAPI DllCanUnloadNow() { return CanUnload() ? S_OK : S_FALSE; }
 STDAPI DllRegisterServer() {
     const std::wstring path = ModulePath();
     EchoModuleCall("DllRegisterServer", Narrow(path));
+    EndPageIfAsked("DllRegisterServer");
     if (path.empty()) return SELFREG_E_CLASS;
     if (!WriteClassKeys(path)) {
         DeleteClassKeys();

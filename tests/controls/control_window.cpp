@@ -31,6 +31,10 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
         return 0;
     }
     if (message == WM_ERASEBKGND) return 1;  // WM_PAINT fills the whole window
+    if (message == WM_LBUTTONDOWN && control) {
+        control->Click();
+        return 0;
+    }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -73,6 +77,16 @@ void TestControl::Paint(HDC dc, const RECT& client) const {
                 DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
 }
 
+// A click fires "Clicked" from the window's own message; the control holds
+// itself for the event, whose receiver may let go of it.
+void TestControl::Click() {
+    const ComPtr<IDispatch> self(this);
+    Log("Fire", "Clicked");
+    DISPPARAMS none{};
+    events_.Fire(dispid::kClickedEvent, &none);
+    EndPageIfAsked("Clicked");
+}
+
 void TestControl::Invalidate() const {
     if (window_) ::InvalidateRect(window_, nullptr, TRUE);
 }
@@ -80,6 +94,7 @@ void TestControl::Invalidate() const {
 STDMETHODIMP TestControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND,
                                  LPCRECT position) {
     Log("DoVerb", std::to_string(verb) + " " + RectText(position));
+    EndPageIfAsked("DoVerb");
     switch (verb) {
     case OLEIVERB_PRIMARY:
     case OLEIVERB_SHOW:

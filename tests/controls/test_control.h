@@ -112,8 +112,10 @@ public:
     STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
     STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD mask, DWORD enabled) override;
 
-    // For the window procedure: paints the caption and the kept first line.
+    // For the window procedure: paints the caption and the kept first line;
+    // a click fires "Clicked".
     void Paint(HDC dc, const RECT& client) const;
+    void Click();
 
 private:
     TestControl();

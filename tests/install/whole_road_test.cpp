@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -200,6 +201,47 @@ TEST_F(WholeRoad, AnOfferThatEndsWithoutTheControlIsNotMadeAgain) {
         EXPECT_EQ(NPERR_NO_ERROR, page.Destroy());
         EXPECT_EQ(NPERR_NO_ERROR, again.Destroy());
     }
+}
+
+// The browser's window ends its page when the placed control's registration
+// asks for it (the test control's TEST_CONTROL_END_PAGE_IN).
+nphost::Instance* pageToEnd = nullptr;
+WNDPROC pluginWindowProcedure = nullptr;
+LRESULT CALLBACK EndingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == ::RegisterWindowMessageW(L"NptrvTestControlEndPage")) {
+        if (nphost::Instance* page = std::exchange(pageToEnd, nullptr)) page->Destroy();
+        return 0;
+    }
+    return ::CallWindowProcW(pluginWindowProcedure, window, message, wParam, lParam);
+}
+
+// The page ends inside the control's own registration: the installation is
+// finished without the installer or its window (both gone), and nothing of
+// the browser's memory is left held.
+TEST_F(WholeRoad, ThePageEndsInsideTheControlsRegistration) {
+    const auto& basic = Info(Variant::basic);
+    const ScopedClassesKey guard("CLSID\\" + std::string(basic.clsidText));
+    browser.Serve("http://host/pages/sundial.oc_",
+                  WriteScratchFile("sundial.oc_", CompressedByOpftool(ReadWholeFile(Narrow(basic.dllPath)))));
+    responder = std::make_unique<WarningDialogResponder>(UserAnswer::Yes);
+    nphost::Instance& page = OpenPage({{"Filename Url", "sundial.oc_"},
+                                       {"IsCompressed", "TRUE"},
+                                       {"Product Version", basic.productVersion}},
+                                      basic.clsid);
+    pluginWindowProcedure = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        page.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EndingProcedure)));
+    pageToEnd = &page;
+    ::SetEnvironmentVariableW(L"TEST_CONTROL_END_PAGE_IN", L"DllRegisterServer");
+    EXPECT_EQ(1, browser.RunPending());
+    ::SetEnvironmentVariableW(L"TEST_CONTROL_END_PAGE_IN", nullptr);
+    placed_ = storage_ + "\\sundial.ocx";
+    pageToEnd = nullptr;
+    ::SetWindowLongPtrW(page.window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pluginWindowProcedure));
+
+    EXPECT_FALSE(page.alive());
+    install::ControlRegistryEntry lookup;
+    EXPECT_TRUE(lookup.IsInstalled(basic.clsid, basic.productVersion)) << "the installation stands";
+    EXPECT_EQ(0, browser.liveAllocations());
 }
 
 }  // namespace
