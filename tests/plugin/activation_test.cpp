@@ -159,6 +159,14 @@ TEST_F(Activation, CapturingAControlThatCannotBeCreatedFails) {
               opftool::RunOpftool({"capture", path, "--clsid", control.clsidText}, out, err));
     EXPECT_NE(std::string::npos, err.str().find("cannot be created"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(path.c_str()));
+
+    // With an empty state the control is never created: only its version is read.
+    test_controls::ClearControlLog(control.dllPath);
+    EXPECT_EQ(opftool::kExitOk, opftool::RunOpftool({"capture", path, "--clsid", control.clsidText,
+                                                     "--state", "empty"}, out, err)) << err.str();
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(path.c_str()));
+    ::DeleteFileA(path.c_str());
+    EXPECT_TRUE(Calls(control).empty());
 }
 
 TEST_F(Activation, ThePagesSizeWinsOverTheFilesAndDefaultsTo100By100) {

@@ -23,11 +23,13 @@ constexpr char kProductVersionKey[] = "Product Version";
 
 void PrintUsage(std::ostream& out) {
     out << "usage: opftool capture OUT.opf --clsid {CLSID} [--header \"Key=Value\"]...\n"
-           "                       [--browser-version TEXT]\n\n"
+           "                       [--browser-version TEXT] [--state new|empty]\n\n"
            "Creates the installed control, asks it for its state as a new control\n"
            "(InitNew, then Save) and writes a property file with that state as\n"
-           "\"Contents\". Without a \"Product Version\" header the installed control's\n"
-           "product version is written, so that the plug-in finds it installed.\n\n"
+           "\"Contents\". With --state empty the control is not created and\n"
+           "\"Contents\" is left empty (the plug-in starts such a control as new).\n"
+           "Without a \"Product Version\" header the installed control's product\n"
+           "version is written, so that the plug-in finds it installed.\n\n"
            "Header keys: "
         << KnownHeaderKeys() << "\n";
 }
@@ -80,16 +82,8 @@ bool HasHeader(const PropertyFileContent& content, const std::string& key) {
     return false;
 }
 
-}  // namespace
-
-int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err) {
-    ParsedArguments parsed;
-    PropertyFileContent content;
-    if (const auto exit =
-            ReadWritingArguments(args, kCommand, {}, PrintUsage, parsed, content, out, err)) {
-        return *exit;
-    }
-
+// The control's own state as a new control, into content.contents.
+int CaptureNewState(PropertyFileContent& content, std::ostream& err) {
     ComPtr<IUnknown> control;
     const HRESULT created = ::CoCreateInstance(content.clsid, nullptr, CLSCTX_INPROC_SERVER,
                                                IID_PPV_ARGS(&control));
@@ -103,7 +97,25 @@ int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err) {
         err << "opftool capture: warning: the control cannot save its state (" << why
             << "); \"Contents\" is left empty\n";
     }
-    control.Reset();
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunCapture(const Arguments& args, std::ostream& out, std::ostream& err) {
+    ParsedArguments parsed;
+    PropertyFileContent content;
+    if (const auto exit = ReadWritingArguments(args, kCommand, {"--state"}, PrintUsage, parsed,
+                                               content, out, err)) {
+        return *exit;
+    }
+    const std::string* state = FindOption(parsed, "--state");
+    if (state && *state != "new" && *state != "empty") {
+        return ReportUsageError(err, kCommand, "--state expects new or empty, got \"" + *state + "\"");
+    }
+    if (!state || *state == "new") {
+        if (const int status = CaptureNewState(content, err); status != kExitOk) return status;
+    }
 
     if (!HasHeader(content, kProductVersionKey)) {
         install::ControlRegistryEntry registry;
