@@ -2,7 +2,6 @@
 // opened by name, and the product version of its server file.
 #include "install/control_registry_entry.h"
 
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <optional>
@@ -105,7 +104,9 @@ std::string KeyNameAsWritten(HKEY key, const std::string& fallback) {
     } information{};
     using QueryKey = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
     constexpr int kKeyBasicInformation = 0;
-    static const auto query = reinterpret_cast<QueryKey>(
+    // Looked up on each call: a function-local static would bring the thread
+    // library's guarded initialisation into the DLL.
+    const auto query = reinterpret_cast<QueryKey>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
     ULONG written = 0;
     if (query == nullptr ||
@@ -227,8 +228,10 @@ std::string ProductVersionInBlock(std::span<BYTE> block) {
     std::memcpy(&first, table, sizeof first);
 
     char query[64];
-    std::snprintf(query, sizeof query, "\\StringFileInfo\\%04hX%04hX\\ProductVersion",
-                  LOWORD(first), HIWORD(first));
+    // The platform's formatting (the C library's would bring its whole printf
+    // machinery into the DLL); the text always fits.
+    ::wsprintfA(query, "\\StringFileInfo\\%04X%04X\\ProductVersion", unsigned(LOWORD(first)),
+                unsigned(HIWORD(first)));
     void* text = nullptr;
     UINT ignoredLength = 0;
     if (!::VerQueryValueA(block.data(), query, &text, &ignoredLength)) return {};

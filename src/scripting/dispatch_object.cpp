@@ -1,7 +1,6 @@
 #include "scripting/dispatch_object.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 #include <set>
 
@@ -37,11 +36,11 @@ std::string Describe(HRESULT result, EXCEPINFO& exception) {
         !text.empty()) {
         return text;
     }
-    char code[64];
-    std::snprintf(code, sizeof code, "the control's call failed (0x%08lX)",
-                  static_cast<unsigned long>(result == DISP_E_EXCEPTION && exception.scode
-                                                 ? exception.scode
-                                                 : result));
+    char code[64];  // always fits; the platform's formatting keeps printf out of the DLL
+    ::wsprintfA(code, "the control's call failed (0x%08lX)",
+                static_cast<unsigned long>(result == DISP_E_EXCEPTION && exception.scode
+                                               ? exception.scode
+                                               : result));
     return code;
 }
 
