@@ -8,6 +8,7 @@
 
 #include <lzexpand.h>
 
+#include "framework/decimal_text.h"
 #include "framework/unique_resource.h"
 #include "install/placement_record.h"
 
@@ -131,7 +132,7 @@ TemporaryFile NewTemporaryFile(const std::wstring& directory) {
     const unsigned seed = unsigned(now.QuadPart) ^ (unsigned(::GetCurrentProcessId()) << 16);
     for (unsigned attempt = 1; attempt <= 100; ++attempt) {
         wchar_t name[32];
-        std::swprintf(name, 32, L"~ocx%08x.tmp", seed + attempt * 0x9E3779B9u);
+        ::wsprintfW(name, L"~ocx%08x.tmp", seed + attempt * 0x9E3779B9u);  // the platform's formatting
         const std::wstring path = JoinPath(directory, name);
         if (path.size() > kMaxPlacedPath) return {};
         const fw::UniqueHandle file = fw::AdoptFileHandle(::CreateFileW(
@@ -179,7 +180,7 @@ std::optional<PlacementTarget> ChooseTarget(const std::wstring& directory, const
     const std::wstring stem = name.substr(0, name.rfind(L'.'));
     for (int number = 1; number < 100; ++number) {
         const std::wstring path =
-            JoinPath(directory, number == 1 ? name : stem + L"-" + std::to_wstring(number) + L".ocx");
+            JoinPath(directory, number == 1 ? name : stem + L"-" + fw::DecimalText(unsigned(number)) + L".ocx");
         if (path.size() > kMaxPlacedPath) return std::nullopt;
         if (!Exists(path)) return PlacementTarget{path, false};
         if (IsUnchangedPlacedFile(path, classId) && CanTakeOver(path)) {

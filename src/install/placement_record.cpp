@@ -7,6 +7,7 @@
 #include <bcrypt.h>
 #include <winver.h>
 
+#include "framework/decimal_text.h"
 #include "framework/unique_resource.h"
 
 namespace install {
@@ -132,10 +133,10 @@ std::wstring FileVersionText(const std::wstring& path) {
         return {};
     }
     const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
-           std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
-           std::to_wstring(HIWORD(info->dwFileVersionLS)) + L"." +
-           std::to_wstring(LOWORD(info->dwFileVersionLS));
+    return fw::DecimalText(HIWORD(info->dwFileVersionMS)) + L"." +
+           fw::DecimalText(LOWORD(info->dwFileVersionMS)) + L"." +
+           fw::DecimalText(HIWORD(info->dwFileVersionLS)) + L"." +
+           fw::DecimalText(LOWORD(info->dwFileVersionLS));
 }
 
 std::optional<PlacedFile> FindPlacedFile(const std::wstring& path) {
